@@ -1,0 +1,103 @@
+#pragma once
+
+#include "QuorixProtocol/Models.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace quorix {
+
+enum class AuthFailureReason {
+    invalidCode,
+    expiredCode,
+    locked,
+    invalidToken,
+    notAuthenticated,
+    protocolError,
+};
+
+std::string_view rawValue(AuthFailureReason value);
+template <>
+std::optional<AuthFailureReason> fromRawValue<AuthFailureReason>(std::string_view text);
+
+/// Phone to desktop.
+struct QuorixClientMessage {
+    struct AuthRequest {
+        std::string code;
+        bool operator==(const AuthRequest&) const = default;
+    };
+    struct AuthResume {
+        std::string token;
+        bool operator==(const AuthResume&) const = default;
+    };
+    struct Execute {
+        UUID buttonId;
+        ActionSpec action;
+        bool operator==(const Execute&) const = default;
+    };
+    struct LayoutUpdate {
+        LayoutRecord layout;
+        bool operator==(const LayoutUpdate&) const = default;
+    };
+    struct CaptureKeys {
+        std::int64_t timeoutMs = 0;
+        bool operator==(const CaptureKeys&) const = default;
+    };
+    struct RequestState {
+        bool operator==(const RequestState&) const = default;
+    };
+    struct ListApps {
+        bool operator==(const ListApps&) const = default;
+    };
+
+    std::variant<AuthRequest, AuthResume, Execute, LayoutUpdate, CaptureKeys, RequestState, ListApps>
+        value;
+
+    bool operator==(const QuorixClientMessage&) const = default;
+};
+
+/// Desktop to phone.
+struct QuorixServerMessage {
+    struct AuthSuccess {
+        std::string token;
+        std::string deviceName;
+        DeviceType deviceType = DeviceType::mac;
+        bool operator==(const AuthSuccess&) const = default;
+    };
+    struct AuthFailure {
+        AuthFailureReason reason = AuthFailureReason::protocolError;
+        bool operator==(const AuthFailure&) const = default;
+    };
+    struct ExecuteResult {
+        UUID buttonId;
+        bool success = false;
+        std::optional<std::string> error;
+        bool operator==(const ExecuteResult&) const = default;
+    };
+    struct CapturedKeys {
+        KeyCombo combo;
+        bool operator==(const CapturedKeys&) const = default;
+    };
+    struct AppsList {
+        std::vector<AppInfo> apps;
+        bool operator==(const AppsList&) const = default;
+    };
+    struct LayoutChanged {
+        LayoutRecord layout;
+        bool operator==(const LayoutChanged&) const = default;
+    };
+
+    std::variant<AuthSuccess, AuthFailure, ExecuteResult, CapturedKeys, AppsList, LayoutChanged>
+        value;
+
+    bool operator==(const QuorixServerMessage&) const = default;
+};
+
+namespace QuorixNetworkDefaults {
+inline constexpr std::uint16_t preferredPort = 47532;
+} // namespace QuorixNetworkDefaults
+
+} // namespace quorix
