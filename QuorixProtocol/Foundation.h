@@ -25,8 +25,10 @@ using Date = std::chrono::sys_time<std::chrono::nanoseconds>;
 template <typename T, typename E>
 class Expected {
 public:
-    Expected(T value) : m_storage(std::in_place_index<0>, std::move(value)) {}
-    Expected(E error) : m_storage(std::in_place_index<1>, std::move(error)) {}
+    Expected(T value)
+        : m_storage(std::in_place_index<0>, std::move(value)) {}
+    Expected(E error)
+        : m_storage(std::in_place_index<1>, std::move(error)) {}
 
     bool hasValue() const { return m_storage.index() == 0; }
     explicit operator bool() const { return hasValue(); }
@@ -73,7 +75,8 @@ public:
     bool operator==(const URL&) const = default;
 
 private:
-    explicit URL(std::string text) : m_text(std::move(text)) {}
+    explicit URL(std::string text)
+        : m_text(std::move(text)) {}
     std::string m_text;
 };
 

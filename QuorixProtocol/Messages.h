@@ -53,7 +53,8 @@ struct QuorixClientMessage {
         bool operator==(const ListApps&) const = default;
     };
 
-    std::variant<AuthRequest, AuthResume, Execute, LayoutUpdate, CaptureKeys, RequestState, ListApps>
+    std::variant<AuthRequest, AuthResume, Execute, LayoutUpdate, CaptureKeys, RequestState,
+                 ListApps>
         value;
 
     bool operator==(const QuorixClientMessage&) const = default;

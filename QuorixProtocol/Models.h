@@ -14,7 +14,9 @@ namespace quorix {
 // String-valued enumerations. `rawValue` gives the wire text; `fromRawValue<E>` reads it
 // exactly (case-sensitive) and gives nothing for any other text.
 
-enum class Theme { liquidGlass };
+enum class Theme {
+    liquidGlass
+};
 
 enum class GradientPreset {
     zoom,
@@ -30,9 +32,18 @@ enum class GradientPreset {
     custom,
 };
 
-enum class DeviceType { mac, windows };
+enum class DeviceType {
+    mac,
+    windows
+};
 
-enum class Modifier { command, shift, option, control, function };
+enum class Modifier {
+    command,
+    shift,
+    option,
+    control,
+    function
+};
 
 std::string_view rawValue(Theme value);
 std::string_view rawValue(GradientPreset value);
@@ -88,15 +99,20 @@ struct ActionSpec {
 
     std::variant<KeyboardShortcut, LaunchApp, OpenURL, Macro, ShellCommand> value;
 
-    static ActionSpec keyboardShortcut(KeyCombo combo) { return {KeyboardShortcut{std::move(combo)}}; }
-    static ActionSpec launchApp(std::string bundleID, std::optional<std::string> fallbackPath = {}) {
+    static ActionSpec keyboardShortcut(KeyCombo combo) {
+        return {KeyboardShortcut{std::move(combo)}};
+    }
+    static ActionSpec launchApp(std::string bundleID,
+                                std::optional<std::string> fallbackPath = {}) {
         return {LaunchApp{std::move(bundleID), std::move(fallbackPath)}};
     }
     static ActionSpec openURL(URL url) { return {OpenURL{std::move(url)}}; }
     static ActionSpec macro(std::vector<ActionSpec> actions, std::vector<double> delays) {
         return {Macro{std::move(actions), std::move(delays)}};
     }
-    static ActionSpec shellCommand(std::string command) { return {ShellCommand{std::move(command)}}; }
+    static ActionSpec shellCommand(std::string command) {
+        return {ShellCommand{std::move(command)}};
+    }
 
     bool operator==(const ActionSpec&) const = default;
 };
