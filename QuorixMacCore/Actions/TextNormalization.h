@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quorix {
+
+/// The text without the white space and line breaks (Unicode separators, tab, line feed,
+/// vertical tab, form feed, carriage return, next line) at either end. Bytes in between
+/// are kept as they are, even when they are not valid UTF-8.
+std::string trimmedWhitespaceAndNewlines(std::string_view text);
+
+/// Unicode lower and upper case of UTF-8 text ("ß" upper-cases to "SS").
+std::string lowercased(std::string_view text);
+std::string uppercased(std::string_view text);
+
+} // namespace quorix
