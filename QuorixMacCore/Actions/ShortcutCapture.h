@@ -29,11 +29,6 @@ public:
     /// double tap.
     static constexpr std::chrono::milliseconds doubleTapWindow{600};
 
-    struct ModifierTap {
-        Modifier modifier;
-        TimePoint releasedAt;
-    };
-
     ShortcutCapture(ModifiersCallback onModifiersChanged, CaptureCallback onCapture);
 
     /// Reacts to one event: a key-down captures its key; a modifier change reports the
@@ -43,12 +38,12 @@ public:
     /// Forgets the last tap and the held modifier keys, as when listening stops.
     void reset();
 
-    const std::optional<ModifierTap>& lastModifierTap() const { return m_lastModifierTap; }
-    const std::set<std::uint16_t>& pressedModifierKeyCodes() const {
-        return m_pressedModifierKeyCodes;
-    }
-
 private:
+    struct ModifierTap {
+        Modifier modifier;
+        TimePoint releasedAt;
+    };
+
     void handleKeyDown(const KeyEvent& event);
     void handleModifiersChanged(const KeyEvent& event);
     void capture(KeyCombo combo);

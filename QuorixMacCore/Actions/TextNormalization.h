@@ -5,9 +5,11 @@
 
 namespace quorix {
 
+// Texts here are UTF-8, as is everything decoded from JSON; invalid bytes would
+// come back as replacement characters.
+
 /// The text without the white space and line breaks (Unicode separators, tab, line feed,
-/// vertical tab, form feed, carriage return, next line) at either end. Bytes in between
-/// are kept as they are, even when they are not valid UTF-8.
+/// vertical tab, form feed, carriage return, next line) at either end.
 std::string trimmedWhitespaceAndNewlines(std::string_view text);
 
 /// Unicode lower and upper case of UTF-8 text ("ß" upper-cases to "SS").

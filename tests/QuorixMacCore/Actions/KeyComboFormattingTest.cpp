@@ -29,7 +29,6 @@ TEST(KeyComboFormatting, spellsCombosInDisplayOrderAndReadsGestures) {
         {{{control}, "return"}, none, none, "Ctrl + Return", "⌃↩"},
         {{{}, "escape"}, none, none, "Esc", "Esc"},
         {{{}, "forwardDelete"}, none, none, "Forward Delete", "⌦"},
-        {{{}, "down"}, none, none, "Down", "↓"},
         {{{}, "tab"}, none, none, "TAB", "TAB"},
         // Stored names are looked up exactly, without trimming or case folding.
         {{{}, "Escape"}, none, none, "ESCAPE", "ESCAPE"},
@@ -44,7 +43,6 @@ TEST(KeyComboFormatting, spellsCombosInDisplayOrderAndReadsGestures) {
         {{{function}, "functionpair"}, function, none, "Fn + Fn", "fnfn"},
         {{{option}, "controlPair"}, none, none, "Opt + Ctrl", "⌥⌃"},
         {{{option, option}, "option"}, none, none, "Opt + Opt + Opt", "⌥⌥⌥"},
-        {{{}, "option"}, none, none, "Opt", "⌥"},
     };
     for (const FormCase& c : cases) {
         SCOPED_TRACE(c.combo.key);
