@@ -15,8 +15,13 @@ constexpr QFile::Permissions ownerOnlyDirectory =
     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
 constexpr QFile::Permissions ownerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
 
+// The owner, group and other bits: QFile also reports the running user's access.
+constexpr QFile::Permissions modeBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                        QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                        QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+
 bool restrict(const QString& path, QFile::Permissions permissions) {
-    if (QFile::permissions(path) == permissions) {
+    if ((QFile::permissions(path) & modeBits) == permissions) {
         return true;
     }
     return QFile::setPermissions(path, permissions);
