@@ -356,6 +356,54 @@ void encodeAppending(std::span<const std::uint8_t> bytes, std::string& output) {
     }
 }
 
+void encodeAppendingEscapingSlashes(std::span<const std::uint8_t> bytes, std::string& output) {
+    // Letters are made in a small buffer that stays in the cache and appended a chunk at a
+    // time, so the (large) output is written once.
+    constexpr std::size_t groupsPerChunk = 1024;
+    constexpr std::size_t maxLettersPerGroup = 8;
+    char chunk[groupsPerChunk * maxLettersPerGroup];
+    auto appendEscaped = [](char*& out, const char* letters, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            *out = '\\';
+            out += letters[i] == '/' ? 1 : 0;
+            *out++ = letters[i];
+        }
+    };
+
+    const std::uint8_t* in = bytes.data();
+    std::size_t remaining = bytes.size();
+    while (remaining >= 3) {
+        const std::size_t groups = std::min(remaining / 3, groupsPerChunk);
+        char* out = chunk;
+        for (std::size_t i = 0; i < groups; ++i) {
+            const std::uint32_t group =
+                std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
+            char letters[4];
+            std::memcpy(letters, pairTable.pairs[group >> 12].data(), 2);
+            std::memcpy(letters + 2, pairTable.pairs[group & 0xFFF].data(), 2);
+            // "/" is the letter for a sextet of all ones.
+            const bool hasSlash = (group & 0xFC0000) == 0xFC0000 || (group & 0x3F000) == 0x3F000 ||
+                                  (group & 0xFC0) == 0xFC0 || (group & 0x3F) == 0x3F;
+            if (hasSlash) {
+                appendEscaped(out, letters, 4);
+            } else {
+                std::memcpy(out, letters, 4);
+                out += 4;
+            }
+            in += 3;
+        }
+        remaining -= groups * 3;
+        output.append(chunk, out);
+    }
+    if (remaining > 0) {
+        std::string tail;
+        encodeAppending(std::span(in, remaining), tail);
+        char* out = chunk;
+        appendEscaped(out, tail.data(), tail.size());
+        output.append(chunk, out);
+    }
+}
+
 std::optional<Bytes> decode(std::string_view text) {
     if (text.size() % 4 != 0) {
         return std::nullopt;
