@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -36,6 +37,13 @@ constexpr std::array<ModifierKeys, 4> modifierKeys{{
     {EventFlags::shift, 56, 60},
     {EventFlags::command, 55, 54},
 }};
+
+// Xlib's own handler ends the process; returning hands the loss to the display's exit
+// handler, which for displays of other code still ends the process as before.
+int reportLostDisplay(Display* display) {
+    qCWarning(lcPlatformX11) << "Lost the X display" << DisplayString(display);
+    return 0;
+}
 
 std::string keyName(const char (&name)[XkbKeyNameLength]) {
     return std::string(name, strnlen(name, XkbKeyNameLength));
@@ -160,6 +168,8 @@ XTestEventPoster::Connection* XTestEventPoster::connection() {
         return m_connection.get();
     }
     m_connection.reset();
+    static std::once_flag ioErrorHandlerInstalled;
+    std::call_once(ioErrorHandlerInstalled, [] { XSetIOErrorHandler(reportLostDisplay); });
     Display* display = XOpenDisplay(m_displayName.empty() ? nullptr : m_displayName.c_str());
     if (!display) {
         return nullptr;
