@@ -184,13 +184,6 @@ TEST(KeyboardExecutor, withoutPermissionTheSettingsOpenAndNothingIsPosted) {
     }
 }
 
-TEST(KeyboardExecutor, shortcutDescriptionSortsModifierNames) {
-    EXPECT_EQ(KeyboardExecutor::shortcutDescription({{}, " Q "}), "q");
-    EXPECT_EQ(KeyboardExecutor::shortcutDescription(
-                  {{Modifier::shift, Modifier::function, Modifier::command}, "X"}),
-              "command+function+shift+x");
-}
-
 TEST(KeyboardExecutor, pairedModifiersPressLeftThenRightWithDeviceBitsAndWaits) {
     struct Case {
         Modifier modifier;
