@@ -1,5 +1,6 @@
 #include "QuorixMacCore/Platform/Linux/XTestEventPoster.h"
 
+#include "QuorixMacCore/Actions/ModifierFlags.h"
 #include "QuorixMacCore/Platform/Linux/KeyPositions.h"
 
 #include <QLoggingCategory>
@@ -32,10 +33,10 @@ struct ModifierKeys {
 
 // The order in which missing modifiers are pressed; they are released in reverse.
 constexpr std::array<ModifierKeys, 4> modifierKeys{{
-    {EventFlags::control, 59, 62},
-    {EventFlags::option, 58, 61},
-    {EventFlags::shift, 56, 60},
-    {EventFlags::command, 55, 54},
+    {ModifierFlags::control, ModifierKeyCodes::control, ModifierKeyCodes::rightControl},
+    {ModifierFlags::option, ModifierKeyCodes::option, ModifierKeyCodes::rightOption},
+    {ModifierFlags::shift, ModifierKeyCodes::shift, ModifierKeyCodes::rightShift},
+    {ModifierFlags::command, ModifierKeyCodes::command, ModifierKeyCodes::rightCommand},
 }};
 
 // Xlib's own handler ends the process; returning hands the loss to the display's exit
