@@ -65,6 +65,15 @@ TEST(DNSSDServiceRegistrar, announcesReplacesAndWithdrawsAService) {
         named(services, name)->txt,
         (std::map<QString, QString>{{QStringLiteral("pairingCode"), QStringLiteral("654321")}}));
 
+    // 30 kanji are 90 bytes of UTF-8, more than a DNS label holds; 21 are 63.
+    const auto longNamed = makeSystemServiceRegistrar();
+    QString longConfirmedName;
+    longNamed->onRegistered = [&](const QString& confirmed) { longConfirmedName = confirmed; };
+    ASSERT_EQ(longNamed->registerService({QString(30, QChar(0x6F22)), serviceType, 47004, {}}),
+              std::nullopt);
+    EXPECT_TRUE(testing::pumpUntil([&] { return !longConfirmedName.isEmpty(); }));
+    EXPECT_EQ(longConfirmedName, QString(21, QChar(0x6F22)));
+
     registrar->unregister();
     EXPECT_FALSE(registrar->isRegistered());
     services = daemons.browseUntil(
