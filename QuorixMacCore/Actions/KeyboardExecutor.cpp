@@ -1,10 +1,10 @@
 #include "QuorixMacCore/Actions/KeyboardExecutor.h"
 
+#include "QuorixMacCore/Actions/ActionsLogging.h"
+#include "QuorixMacCore/Actions/ModifierFlags.h"
 #include "QuorixMacCore/Actions/VirtualKeyMap.h"
 #include "QuorixMacCore/Platform/AccessibilityChecker.h"
 #include "QuorixMacCore/Platform/EventPoster.h"
-
-#include <QLoggingCategory>
 
 #include <algorithm>
 #include <array>
@@ -14,21 +14,6 @@
 namespace quorix {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcActionsKeyboard, "quorix.mac.actions")
-
-struct ModifierFlag {
-    Modifier modifier;
-    std::uint64_t flag;
-};
-
-constexpr std::array<ModifierFlag, 5> modifierFlags{{
-    {Modifier::command, EventFlags::command},
-    {Modifier::shift, EventFlags::shift},
-    {Modifier::option, EventFlags::option},
-    {Modifier::control, EventFlags::control},
-    {Modifier::function, EventFlags::function},
-}};
 
 // The device bits say which of the two keys is down, as the keyboard itself reports it.
 struct PairedModifier {
@@ -41,20 +26,15 @@ struct PairedModifier {
 };
 
 constexpr std::array<PairedModifier, 4> pairedModifiers{{
-    {Modifier::command, 55, 54, EventFlags::command, 0x08, 0x10},
-    {Modifier::shift, 56, 60, EventFlags::shift, 0x02, 0x04},
-    {Modifier::option, 58, 61, EventFlags::option, 0x20, 0x40},
-    {Modifier::control, 59, 62, EventFlags::control, 0x01, 0x2000},
+    {Modifier::command, ModifierKeyCodes::command, ModifierKeyCodes::rightCommand,
+     ModifierFlags::command, 0x08, 0x10},
+    {Modifier::shift, ModifierKeyCodes::shift, ModifierKeyCodes::rightShift, ModifierFlags::shift,
+     0x02, 0x04},
+    {Modifier::option, ModifierKeyCodes::option, ModifierKeyCodes::rightOption,
+     ModifierFlags::option, 0x20, 0x40},
+    {Modifier::control, ModifierKeyCodes::control, ModifierKeyCodes::rightControl,
+     ModifierFlags::control, 0x01, 0x2000},
 }};
-
-std::uint64_t flag(Modifier modifier) {
-    for (const ModifierFlag& entry : modifierFlags) {
-        if (entry.modifier == modifier) {
-            return entry.flag;
-        }
-    }
-    return 0;
-}
 
 std::set<Modifier> modifierSet(const std::vector<Modifier>& modifiers) {
     return {modifiers.begin(), modifiers.end()};
@@ -74,7 +54,7 @@ KeyboardExecutor::KeyboardExecutor(std::shared_ptr<EventPoster> poster,
 std::uint64_t KeyboardExecutor::flags(const std::vector<Modifier>& modifiers) {
     std::uint64_t result = 0;
     for (const Modifier modifier : modifiers) {
-        result |= flag(modifier);
+        result |= ModifierFlags::flag(modifier);
     }
     return result;
 }
@@ -154,7 +134,7 @@ KeyboardExecutor::executeDoubleTappedModifier(Modifier modifier, const std::stri
     if (!code) {
         return ExecError::unknownKey(key);
     }
-    const std::uint64_t modifierFlag = flag(modifier);
+    const std::uint64_t modifierFlag = ModifierFlags::flag(modifier);
     const auto sequence = m_poster->beginSequence();
     for (int tap = 0; tap < 2; ++tap) {
         if (tap > 0) {
@@ -163,7 +143,7 @@ KeyboardExecutor::executeDoubleTappedModifier(Modifier modifier, const std::stri
         const auto down = m_poster->createKeyboardEvent(*code, true, modifierFlag);
         const auto up = m_poster->createKeyboardEvent(*code, false, 0);
         if (!down || !up) {
-            qCWarning(lcActionsKeyboard) << "Could not create the events of tap" << tap + 1;
+            qCWarning(lcActions) << "Could not create the events of tap" << tap + 1;
             return ExecError::unknownKey(key);
         }
         m_poster->post(*down, EventTapLocation::hid);

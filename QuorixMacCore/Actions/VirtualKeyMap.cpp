@@ -1,6 +1,6 @@
 #include "QuorixMacCore/Actions/VirtualKeyMap.h"
 
-#include <QString>
+#include "QuorixMacCore/Actions/TextNormalization.h"
 
 #include <string>
 #include <unordered_map>
@@ -23,8 +23,7 @@ const std::unordered_map<std::string_view, std::uint16_t>& codesByName() {
 } // namespace
 
 std::string normalizedKeyName(std::string_view keyName) {
-    const QString name = QString::fromUtf8(keyName.data(), static_cast<qsizetype>(keyName.size()));
-    return name.trimmed().toLower().toStdString();
+    return lowercased(trimmedWhitespaceAndNewlines(keyName));
 }
 
 Expected<std::uint16_t, ExecError> code(std::string_view keyName) {

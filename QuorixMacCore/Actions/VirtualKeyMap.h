@@ -37,6 +37,21 @@ inline constexpr std::array<Entry, 75> entries{{
     {"f8", 100},    {"f9", 101},    {"f10", 109},    {"f11", 103},     {"f12", 111},
 }};
 
+constexpr bool namesAreFilledAndDistinct() {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].name.empty()) {
+            return false;
+        }
+        for (std::size_t j = 0; j < i; ++j) {
+            if (entries[i].name == entries[j].name) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(namesAreFilledAndDistinct());
+
 /// The name as it is looked up: without leading and trailing white space and line
 /// breaks, in lower case.
 std::string normalizedKeyName(std::string_view keyName);

@@ -14,17 +14,9 @@ enum class EventTapLocation {
     annotatedSession = 2,
 };
 
-/// Modifier flag bits of a keyboard event.
-namespace EventFlags {
-constexpr std::uint64_t command = 0x100000;
-constexpr std::uint64_t shift = 0x20000;
-constexpr std::uint64_t option = 0x80000;
-constexpr std::uint64_t control = 0x40000;
-constexpr std::uint64_t function = 0x800000;
-} // namespace EventFlags
-
 /// One keyboard event, created by an `EventPoster` and ready to post. The key is a virtual
-/// key code: the position of the key on an ANSI keyboard.
+/// key code: the position of the key on an ANSI keyboard; the flags are `ModifierFlags`
+/// bits, with the device bits that tell left and right keys apart.
 struct KeyboardEvent {
     std::uint16_t virtualKey = 0;
     bool keyDown = false;

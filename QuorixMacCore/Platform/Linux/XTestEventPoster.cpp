@@ -1,8 +1,8 @@
 #include "QuorixMacCore/Platform/Linux/XTestEventPoster.h"
 
+#include "QuorixMacCore/Actions/ModifierFlags.h"
 #include "QuorixMacCore/Platform/Linux/KeyPositions.h"
-
-#include <QLoggingCategory>
+#include "QuorixMacCore/Platform/PlatformLogging.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -11,14 +11,13 @@
 #include <atomic>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <set>
 #include <string>
 
 namespace quorix {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcPlatformX11, "quorix.mac.platform")
 
 // X keycodes are at most 255, and every virtual key code with a position is below this.
 constexpr std::size_t virtualKeyLimit = 128;
@@ -31,11 +30,18 @@ struct ModifierKeys {
 
 // The order in which missing modifiers are pressed; they are released in reverse.
 constexpr std::array<ModifierKeys, 4> modifierKeys{{
-    {EventFlags::control, 59, 62},
-    {EventFlags::option, 58, 61},
-    {EventFlags::shift, 56, 60},
-    {EventFlags::command, 55, 54},
+    {ModifierFlags::control, ModifierKeyCodes::control, ModifierKeyCodes::rightControl},
+    {ModifierFlags::option, ModifierKeyCodes::option, ModifierKeyCodes::rightOption},
+    {ModifierFlags::shift, ModifierKeyCodes::shift, ModifierKeyCodes::rightShift},
+    {ModifierFlags::command, ModifierKeyCodes::command, ModifierKeyCodes::rightCommand},
 }};
+
+// Xlib's own handler ends the process; returning hands the loss to the display's exit
+// handler, which for displays of other code still ends the process as before.
+int reportLostDisplay(Display* display) {
+    qCWarning(lcPlatform) << "Lost the X display" << DisplayString(display);
+    return 0;
+}
 
 std::string keyName(const char (&name)[XkbKeyNameLength]) {
     return std::string(name, strnlen(name, XkbKeyNameLength));
@@ -160,6 +166,8 @@ XTestEventPoster::Connection* XTestEventPoster::connection() {
         return m_connection.get();
     }
     m_connection.reset();
+    static std::once_flag ioErrorHandlerInstalled;
+    std::call_once(ioErrorHandlerInstalled, [] { XSetIOErrorHandler(reportLostDisplay); });
     Display* display = XOpenDisplay(m_displayName.empty() ? nullptr : m_displayName.c_str());
     if (!display) {
         return nullptr;
@@ -177,7 +185,7 @@ XTestEventPoster::Connection* XTestEventPoster::connection() {
     int major = 0;
     int minor = 0;
     if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
-        qCWarning(lcPlatformX11) << "The X display has no XTEST extension; keys cannot be posted.";
+        qCWarning(lcPlatform) << "The X display has no XTEST extension; keys cannot be posted.";
         return nullptr;
     }
     opened->mapKeyPositions();

@@ -103,14 +103,6 @@ TEST(KeyboardExecutor, everyNamedKeyIsPostedAtItsCode) {
     EXPECT_EQ(named, VirtualKeyMap::entries.size());
 }
 
-TEST(KeyboardExecutor, keyNamesAreTrimmedAndLowerCased) {
-    for (const auto& [name, code] : std::vector<std::pair<std::string, std::uint16_t>>{
-             {" A ", 0}, {"\tReturn\n", 36}, {"ESC", 53}, {"F12", 111}, {"\u3000Space\r\n", 49}}) {
-        EXPECT_EQ(VirtualKeyMap::code(name).hasValue() ? *VirtualKeyMap::code(name) : 0xFFFF, code)
-            << name;
-    }
-}
-
 TEST(KeyboardExecutor, unknownKeysFailWithTheKeyAsGivenAndPostNothing) {
     for (const std::string key :
          {"pageup", " PageUp ", "home", "end", "forwarddelete", "kp1", "", "aa", "f13"}) {
@@ -182,13 +174,6 @@ TEST(KeyboardExecutor, withoutPermissionTheSettingsOpenAndNothingIsPosted) {
         EXPECT_EQ(harness.accessibility->settingsOpened, 1);
         EXPECT_EQ(harness.poster->createdEventCount(), 0);
     }
-}
-
-TEST(KeyboardExecutor, shortcutDescriptionSortsModifierNames) {
-    EXPECT_EQ(KeyboardExecutor::shortcutDescription({{}, " Q "}), "q");
-    EXPECT_EQ(KeyboardExecutor::shortcutDescription(
-                  {{Modifier::shift, Modifier::function, Modifier::command}, "X"}),
-              "command+function+shift+x");
 }
 
 TEST(KeyboardExecutor, pairedModifiersPressLeftThenRightWithDeviceBitsAndWaits) {

@@ -81,11 +81,11 @@ std::vector<ReceivedKey> XKeyReceiver::waitForKeys(std::size_t count,
 }
 
 std::chrono::steady_clock::time_point
-XKeyReceiver::waitForPress(std::chrono::milliseconds timeout) {
+XKeyReceiver::waitForPress(const std::string& keysym, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     XEvent event;
     while (m_state->display && nextEvent(m_state->display, event, deadline)) {
-        if (event.type == KeyPress) {
+        if (event.type == KeyPress && keysymOfKeycode(event.xkey.keycode) == keysym) {
             return std::chrono::steady_clock::now();
         }
     }

@@ -34,8 +34,10 @@ public:
     /// is up; gives those that arrived.
     std::vector<ReceivedKey>
     waitForKeys(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
-    /// Waits for one key press and gives its arrival time; key releases are dropped.
-    std::chrono::steady_clock::time_point waitForPress(std::chrono::milliseconds timeout);
+    /// Waits for a press of the key with this keysym and gives its arrival time (the
+    /// epoch when the time is up first); other key events are dropped.
+    std::chrono::steady_clock::time_point waitForPress(const std::string& keysym,
+                                                       std::chrono::milliseconds timeout);
 
     /// The state bit of the modifier that this keysym's key sets (Shift, Mod1 ...); 0 when
     /// the key is no modifier on this display.
