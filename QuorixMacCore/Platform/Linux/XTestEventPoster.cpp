@@ -19,7 +19,7 @@ namespace quorix {
 
 namespace {
 
-// X keycodes are at most 255, and every virtual key code with a position is below this.
+// Every virtual key code that has a position is below this.
 constexpr std::size_t virtualKeyLimit = 128;
 
 struct ModifierKeys {
