@@ -1,6 +1,6 @@
-#include "QuorixProtocol/ProtocolJSON.h"
 #include "QuorixMacCore/Support/WebSocketServerHarness.h"
 #include "QuorixMacCore/Support/WebSocketTestClient.h"
+#include "QuorixProtocol/ProtocolJSON.h"
 
 #include <gtest/gtest.h>
 
