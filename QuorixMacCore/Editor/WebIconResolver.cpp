@@ -242,8 +242,12 @@ private:
         connect(m_reply, &QNetworkReply::redirected, this,
                 [this](const QUrl& target) { redirect(target); });
         connect(m_reply, &QNetworkReply::finished, this, [this] { replyFinished(); });
-        // The client takes its reply down with it; treat that as a failed request.
-        connect(m_reply, &QObject::destroyed, this, [this] { completeDownload(std::nullopt); });
+        // The client takes its replies down with it. Carry on only once it is gone, so the
+        // next request does not reach a client in the middle of its destruction.
+        connect(m_reply, &QObject::destroyed, this, [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { completeDownload(std::nullopt); }, Qt::QueuedConnection);
+        });
         m_resourceTimer.start(m_timeouts.resource);
     }
 

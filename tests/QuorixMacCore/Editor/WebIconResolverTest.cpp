@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
+#include <QNetworkAccessManager>
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -253,6 +254,21 @@ TEST_F(WebIconResolverOverHTTP, movesOnFromSilentAndDawdlingServers) {
 
     EXPECT_EQ(imageSize(resolve(server.url(QStringLiteral("/")), &impatient)), QSize(14, 14));
     EXPECT_LT(server.bodyBytesSent("/apple-touch-icon-precomposed.png"), 100);
+}
+
+TEST_F(WebIconResolverOverHTTP, endsLookupsWhoseNetworkClientGoesAway) {
+    LoopbackHttpServer::Response silent;
+    silent.delay = std::chrono::seconds(30);
+    server.route("/", silent);
+    auto* session = new QNetworkAccessManager;
+    WebIconResolver borrowing(session, quick);
+    const QFuture<WebIconData> lookup = borrowing.iconData(server.url(QStringLiteral("/")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().empty(); }, 30'000));
+
+    delete session;
+
+    EXPECT_EQ(test::waitForResult(lookup), std::make_optional(WebIconData()));
+    EXPECT_EQ(server.requestedTargets(), Targets{"/"});
 }
 
 TEST(WebIconResolver, followsRedirectsOnlyToHttpAndNeverDownFromHttps) {
