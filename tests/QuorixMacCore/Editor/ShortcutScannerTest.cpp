@@ -1,0 +1,68 @@
+#include "QuorixMacCore/Editor/ShortcutScanner.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace quorix {
+namespace {
+
+std::vector<ShortcutChoice> choices(std::initializer_list<const char*> names) {
+    std::vector<ShortcutChoice> result;
+    for (const char* name : names) {
+        result.push_back({name, name});
+    }
+    return result;
+}
+
+class ShortcutScannerTest : public ::testing::Test {
+protected:
+    QString tool(const QByteArray& script) {
+        const QString path = directory.filePath(QStringLiteral("shortcuts"));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("#!/bin/sh\n[ \"$*\" = list ] || exit 64\n" + script);
+        file.close();
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                            QFileDevice::ExeOwner);
+        return path;
+    }
+
+    QTemporaryDir directory;
+};
+
+// Every script must finish without help: a scanner that stops draining a pipe hangs here
+// instead of failing.
+TEST_F(ShortcutScannerTest, listsTheLinesOfAToolThatSucceeds) {
+    const std::tuple<const char*, QByteArray, std::vector<ShortcutChoice>> cases[] = {
+        {"blank lines", "printf 'A\\n\\n  B  \\n \\t \\n'\n", choices({"A", "B"})},
+        {"line ends and duplicates", "printf 'Same\\r\\nSame\\n朝のルーティン'\n",
+         choices({"Same", "Same", "朝のルーティン"})},
+        {"not UTF-8", "printf 'Fine\\n\\377 broken\\n'\n", {}},
+        {"non-zero exit", "echo A\nexit 3\n", {}},
+        {"killed", "echo A\nkill -9 $$\n", {}},
+        {"megabytes on standard error",
+         "head -c 8000000 /dev/zero | tr '\\0' x >&2\necho Survivor\n", choices({"Survivor"})},
+        {"output closed early", "echo Early\nexec >&-\nsleep 1\n", choices({"Early"})},
+        {"listing beyond the limit", "head -c 20000000 /dev/zero | tr '\\0' x\necho\necho A\n", {}},
+    };
+    for (const auto& [what, script, expected] : cases) {
+        EXPECT_EQ(ShortcutScanner(tool(script)).scanBlocking(), expected) << what;
+    }
+}
+
+TEST_F(ShortcutScannerTest, readsAListingLargerThanAPipeHolds) {
+    const auto result = ShortcutScanner(tool("i=0\nwhile [ $i -lt 20000 ]; do echo \"S $i\"; "
+                                             "i=$((i+1)); done\necho Last\n"))
+                            .scan()
+                            .result();
+    ASSERT_EQ(result.size(), 20001u);
+    EXPECT_EQ(result.front(), choices({"S 0"})[0]);
+    EXPECT_EQ(result.back(), choices({"Last"})[0]);
+    EXPECT_EQ(ShortcutScanner(directory.filePath(QStringLiteral("absent"))).scan().result(),
+              choices({}));
+}
+
+} // namespace
+} // namespace quorix
