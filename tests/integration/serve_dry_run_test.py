@@ -145,6 +145,16 @@ def own_phone(server, token):
     assert server.next_line() == {"layout": LAYOUT, "type": "layout_received"}
     assert json.loads(run_phone(server, "--token", token, "list-apps"))["type"] == "apps_list"
 
+    watcher = subprocess.Popen(
+        [CLI, "phone", "--port", str(server.port), "--token", token, "watch"],
+        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, encoding="utf-8")
+    try:
+        first = json.loads(watcher.stdout.readline())
+        assert first["type"] == "auth_success" and first["token"] == token, first
+    finally:
+        watcher.kill()
+        watcher.wait(timeout=TIMEOUT)
+
 
 def main():
     server = Server()
