@@ -8,6 +8,7 @@
 #include "QuorixMacCore/Transport/WebSocketFrameCodec.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
+#include <QSslSocket>
 #include <QStringDecoder>
 #include <QTcpSocket>
 #include <QThreadPool>
@@ -140,7 +141,15 @@ void WebSocketConnectionSession::adoptSocket() {
     }
     // Parented to the queue's context so that a socket still open when the queue stops
     // is deleted on its own thread.
-    auto* socket = new QTcpSocket(m_queue->context());
+    QSslSocket* secure = nullptr;
+    QTcpSocket* socket = nullptr;
+    if (m_services->tls) {
+        secure = new QSslSocket(m_queue->context());
+        secure->setSslConfiguration(*m_services->tls);
+        socket = secure;
+    } else {
+        socket = new QTcpSocket(m_queue->context());
+    }
     if (!socket->setSocketDescriptor(m_socketDescriptor)) {
         qCWarning(lcTransport) << "Could not take over an accepted connection:"
                                << socket->errorString();
@@ -188,6 +197,12 @@ void WebSocketConnectionSession::adoptSocket() {
     });
     timer->start(m_services->limits.handshakeTimeout);
     m_handshakeTimer = timer;
+
+    if (secure) {
+        // Decrypted bytes arrive through readyRead like plain ones; a failed TLS
+        // handshake ends the connection through errorOccurred.
+        secure->startServerEncryption();
+    }
 
     // Bytes may have arrived between acceptance and now.
     receive();

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QPointer>
+#include <QSslConfiguration>
 #include <QString>
 
 #include <atomic>
@@ -40,6 +41,8 @@ public:
         WebSocketLimits limits;
         /// Where `execute` and `list_apps` run.
         QThreadPool* taskPool = nullptr;
+        /// Present in secure mode: every connection speaks TLS with this identity.
+        std::optional<QSslConfiguration> tls;
     };
 
     /// Called on the connection queue.

@@ -10,6 +10,7 @@
 #include "QuorixProtocol/ProtocolJSON.h"
 
 #include <QSemaphore>
+#include <QSslSocket>
 #include <QTcpServer>
 
 #include <atomic>
@@ -212,6 +213,14 @@ WebSocketServer::WebSocketServer(QString deviceName, std::shared_ptr<PairingServ
     services->deviceName = m_deviceName;
     services->limits = options.limits;
     services->taskPool = options.taskPool;
+    if (m_securityMode == TransportSecurityMode::secureSelfSigned && m_identityBundle) {
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(m_identityBundle->certificate);
+        tls.setPrivateKey(m_identityBundle->privateKey);
+        // Phones check the certificate by its fingerprint; none has one of its own.
+        tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+        services->tls = std::move(tls);
+    }
     m_state->services = std::move(services);
     m_state->connectionQueue = m_connectionQueue;
     m_state->makeServiceRegistrar = std::move(options.makeServiceRegistrar);
@@ -231,8 +240,10 @@ Expected<std::uint16_t, WebSocketServerError> WebSocketServer::start(std::uint16
         if (!m_identityBundle) {
             return WebSocketServerError::missingTLSIdentity();
         }
-        return WebSocketServerError::listenerFailed(
-            QStringLiteral("TLS listening is not available in this build."));
+        if (!QSslSocket::supportsSsl()) {
+            return WebSocketServerError::listenerFailed(QStringLiteral("TLS is not available: ") +
+                                                        QSslSocket::sslLibraryVersionString());
+        }
     }
 
     struct Attempt {

@@ -76,7 +76,8 @@ public:
 
     using Options = WebSocketServerOptions;
 
-    /// Opens nothing. In secure mode `identityBundle` gives the fingerprint advertised.
+    /// Opens nothing. In secure mode every connection speaks TLS with `identityBundle`, whose
+    /// fingerprint is advertised.
     WebSocketServer(QString deviceName, std::shared_ptr<PairingService> pairingService,
                     std::shared_ptr<ActionExecuting> actionExecutor,
                     std::shared_ptr<InstalledAppsScanner> installedAppsScanner,

@@ -42,6 +42,12 @@ bool WebSocketTestClient::connectTo(quint16 port) {
     return m_socket.waitForConnected(int(defaultTimeout.count()));
 }
 
+bool WebSocketTestClient::connectEncrypted(quint16 port) {
+    m_socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    m_socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+    return m_socket.waitForEncrypted(int(defaultTimeout.count()));
+}
+
 bool WebSocketTestClient::open(quint16 port) {
     if (!connectTo(port)) {
         return false;

@@ -4,7 +4,7 @@
 #include "QuorixProtocol/Messages.h"
 
 #include <QByteArray>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <chrono>
 #include <cstdint>
@@ -27,6 +27,8 @@ public:
 
     /// Opens the TCP connection to 127.0.0.1; whether it connected.
     bool connectTo(quint16 port);
+    /// Connects over TLS, accepting any certificate; whether the TLS handshake completed.
+    bool connectEncrypted(quint16 port);
     /// Connects and completes the opening handshake.
     bool open(quint16 port);
 
@@ -57,7 +59,8 @@ public:
 private:
     bool readMore(std::chrono::steady_clock::time_point deadline);
 
-    QTcpSocket m_socket;
+    // Plain TCP unless connected with `connectEncrypted`.
+    QSslSocket m_socket;
     QByteArray m_buffer;
 };
 

@@ -2,8 +2,14 @@
 #include "QuorixMacCore/Support/WebSocketTestClient.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
+#include <QFile>
+#include <QProcess>
 #include <QSemaphore>
+#include <QSslCertificate>
+#include <QSslKey>
+#include <QSslSocket>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -84,6 +90,51 @@ TEST(WebSocketServer, secureModeWithoutAnIdentityOpensNothing) {
     EXPECT_FALSE(secure.port());
     EXPECT_EQ(secure.sessionCount(), 0u);
     EXPECT_FALSE(secure.fingerprintSHA256());
+}
+
+TEST(WebSocketServer, secureModeSpeaksTLSWithTheGivenIdentity) {
+    QTemporaryDir directory;
+    ASSERT_TRUE(directory.isValid());
+    const QString keyPath = directory.filePath(QStringLiteral("key.pem"));
+    const QString certificatePath = directory.filePath(QStringLiteral("certificate.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("/usr/bin/openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-keyout"), keyPath, QStringLiteral("-out"), certificatePath,
+                   QStringLiteral("-subj"), QStringLiteral("/CN=Kestrane Test"),
+                   QStringLiteral("-days"), QStringLiteral("1")});
+    ASSERT_TRUE(openssl.waitForFinished(60'000));
+    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(certificatePath);
+    ASSERT_EQ(certificates.size(), 1);
+    QFile keyFile(keyPath);
+    ASSERT_TRUE(keyFile.open(QIODevice::ReadOnly));
+    const QSslKey key(&keyFile, QSsl::Ec);
+    ASSERT_FALSE(key.isNull());
+
+    WebSocketServerHarness harness;
+    WebSocketServer secure(QStringLiteral("Desk"), harness.pairingService, harness.executor,
+                           harness.scanner, TransportSecurityMode::secureSelfSigned,
+                           TLSIdentityBundle{certificates.front(), key, QStringLiteral("AB:CD")},
+                           QString(), harness.listenerQueue, harness.connectionQueue);
+    EXPECT_EQ(secure.fingerprintSHA256(), QStringLiteral("AB:CD"));
+    const auto started = secure.start(0, false);
+    ASSERT_TRUE(started) << started.error().description().toStdString();
+
+    WebSocketTestClient phone;
+    ASSERT_TRUE(phone.connectEncrypted(*started));
+    EXPECT_EQ(static_cast<QSslSocket&>(phone.socket()).peerCertificate(), certificates.front());
+    phone.sendRaw(testing::openingRequest());
+    ASSERT_TRUE(phone.readHandshakeResponse());
+    EXPECT_TRUE(phone.pair(harness.issueCode()));
+
+    WebSocketTestClient plain;
+    ASSERT_TRUE(plain.connectTo(*started));
+    plain.sendRaw(testing::openingRequest());
+    EXPECT_TRUE(plain.waitForDisconnect());
+    EXPECT_FALSE(plain.buffer().startsWith("HTTP/1.1 101"));
 }
 
 TEST(WebSocketServer, aListenerQueueThatNeverGetsToItTimesTheStartOut) {
