@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <random>
 
@@ -262,7 +263,15 @@ std::optional<Date> parse(std::string_view text) {
     }
     const sys_seconds local =
         sys_days{calendar} + hours{*hourValue} + minutes{*minuteValue} + seconds{*secondValue};
-    return Date{local - offset};
+    // A date holds nanoseconds in 64 bits (about the years 1678 to 2262); text outside
+    // that span would overflow the conversion, so it reads as no date at all.
+    const sys_seconds instant = local - offset;
+    constexpr auto earliest = floor<seconds>(Date::min()).time_since_epoch() + seconds{1};
+    constexpr auto latest = floor<seconds>(Date::max()).time_since_epoch();
+    if (instant.time_since_epoch() < earliest || instant.time_since_epoch() > latest) {
+        return std::nullopt;
+    }
+    return Date{instant};
 }
 
 } // namespace ISO8601
@@ -318,8 +327,15 @@ constexpr PairTable pairTable = makePairTable();
 } // namespace
 
 std::string encode(std::span<const std::uint8_t> bytes) {
-    std::string text((bytes.size() + 2) / 3 * 4, '\0');
-    char* out = text.data();
+    std::string text;
+    encodeAppending(bytes, text);
+    return text;
+}
+
+void encodeAppending(std::span<const std::uint8_t> bytes, std::string& output) {
+    const std::size_t start = output.size();
+    output.resize(start + (bytes.size() + 2) / 3 * 4);
+    char* out = output.data() + start;
     const std::uint8_t* in = bytes.data();
     std::size_t remaining = bytes.size();
     while (remaining >= 3) {
@@ -338,7 +354,6 @@ std::string encode(std::span<const std::uint8_t> bytes) {
         out[2] = remaining == 2 ? alphabet[(group >> 6) & 0x3F] : '=';
         out[3] = '=';
     }
-    return text;
 }
 
 std::optional<Bytes> decode(std::string_view text) {

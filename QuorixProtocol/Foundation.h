@@ -92,6 +92,8 @@ std::optional<Date> parse(std::string_view text);
 /// Standard Base64 (RFC 4648 alphabet, "=" padding, no line breaks).
 namespace Base64 {
 std::string encode(std::span<const std::uint8_t> bytes);
+/// Appends the Base64 text of `bytes` to `output`, for writers that build one large text.
+void encodeAppending(std::span<const std::uint8_t> bytes, std::string& output);
 /// Strict: any character outside the alphabet, blanks and line breaks included, or
 /// wrong padding, gives nothing.
 std::optional<Bytes> decode(std::string_view text);

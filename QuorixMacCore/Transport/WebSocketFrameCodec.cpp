@@ -1,0 +1,192 @@
+#include "QuorixMacCore/Transport/WebSocketFrameCodec.h"
+
+#include <QCryptographicHash>
+#include <QString>
+
+#include <array>
+#include <limits>
+
+namespace quorix {
+
+namespace {
+
+constexpr std::uint8_t finalFrameBit = 0x80;
+constexpr std::uint8_t opcodeMask = 0x0F;
+constexpr std::uint8_t maskBit = 0x80;
+constexpr std::uint8_t lengthCodeMask = 0x7F;
+constexpr std::uint8_t sixteenBitLengthCode = 126;
+constexpr std::uint8_t sixtyFourBitLengthCode = 127;
+constexpr std::uint64_t largestOneByteLength = 125;
+constexpr std::uint64_t largestSixteenBitLength = 0xFFFF;
+constexpr qsizetype maskingKeyLength = 4;
+
+constexpr std::array<WebSocketOpcode, 6> knownOpcodes = {
+    WebSocketOpcode::continuation, WebSocketOpcode::text, WebSocketOpcode::binary,
+    WebSocketOpcode::close,        WebSocketOpcode::ping, WebSocketOpcode::pong,
+};
+
+constexpr QByteArrayView keyHeaderName = "sec-websocket-key:";
+
+std::uint8_t byteAt(QByteArrayView buffer, qsizetype index) {
+    return static_cast<std::uint8_t>(buffer[index]);
+}
+
+std::uint64_t bigEndian(QByteArrayView bytes) {
+    std::uint64_t value = 0;
+    for (const char byte : bytes) {
+        value = (value << 8) | static_cast<std::uint8_t>(byte);
+    }
+    return value;
+}
+
+bool startsWithIgnoringCase(QByteArrayView line, QByteArrayView prefix) {
+    return line.size() >= prefix.size() &&
+           line.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+std::optional<WebSocketOpcode> webSocketOpcode(std::uint8_t rawValue) {
+    for (const WebSocketOpcode opcode : knownOpcodes) {
+        if (static_cast<std::uint8_t>(opcode) == rawValue) {
+            return opcode;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view description(WebSocketFrameError error) {
+    switch (error) {
+    case WebSocketFrameError::reservedOpcode:
+        return "The WebSocket frame uses a reserved opcode.";
+    case WebSocketFrameError::lengthOutOfRange:
+        return "The WebSocket frame announces a length with its most significant bit set.";
+    case WebSocketFrameError::frameTooLarge:
+        return "The WebSocket frame is larger than the accepted maximum.";
+    }
+    return {};
+}
+
+namespace WebSocketFrameCodec {
+
+QByteArray acceptValue(QByteArrayView key) {
+    QCryptographicHash sha1(QCryptographicHash::Sha1);
+    sha1.addData(key);
+    sha1.addData(QByteArrayView(handshakeGUID.data(), qsizetype(handshakeGUID.size())));
+    return sha1.result().toBase64();
+}
+
+std::optional<QByteArray> handshakeResponse(QByteArrayView request) {
+    qsizetype lineStart = 0;
+    while (lineStart <= request.size()) {
+        qsizetype lineEnd = request.indexOf(QByteArrayView("\r\n"), lineStart);
+        if (lineEnd < 0) {
+            lineEnd = request.size();
+        }
+        const QByteArrayView line = request.sliced(lineStart, lineEnd - lineStart);
+        if (startsWithIgnoringCase(line, keyHeaderName)) {
+            // Trimmed as text, so that Unicode blanks around the value go too.
+            const QString key = QString::fromUtf8(line.sliced(keyHeaderName.size())).trimmed();
+            QByteArray response = QByteArrayLiteral("HTTP/1.1 101 Switching Protocols\r\n"
+                                                    "Upgrade: websocket\r\n"
+                                                    "Connection: Upgrade\r\n"
+                                                    "Sec-WebSocket-Accept: ");
+            response += acceptValue(key.toUtf8());
+            response += "\r\n\r\n";
+            return response;
+        }
+        lineStart = lineEnd + 2;
+    }
+    return std::nullopt;
+}
+
+QByteArray frame(WebSocketOpcode opcode, QByteArrayView payload) {
+    const auto length = static_cast<std::uint64_t>(payload.size());
+    QByteArray bytes;
+    bytes.reserve(payload.size() + 10);
+    bytes.append(char(finalFrameBit | static_cast<std::uint8_t>(opcode)));
+    int lengthBytes = 0;
+    if (length <= largestOneByteLength) {
+        bytes.append(char(length));
+    } else if (length <= largestSixteenBitLength) {
+        bytes.append(char(sixteenBitLengthCode));
+        lengthBytes = 2;
+    } else {
+        bytes.append(char(sixtyFourBitLengthCode));
+        lengthBytes = 8;
+    }
+    for (int shift = (lengthBytes - 1) * 8; shift >= 0; shift -= 8) {
+        bytes.append(char((length >> shift) & 0xFF));
+    }
+    bytes.append(payload);
+    return bytes;
+}
+
+Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError> readFrame(QByteArrayView buffer,
+                                                                             qsizetype maxPayload) {
+    using Result = Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError>;
+    const Result needMore{std::optional<ParsedWebSocketFrame>{}};
+    if (buffer.size() < 2) {
+        return needMore;
+    }
+    const std::optional<WebSocketOpcode> opcode = webSocketOpcode(byteAt(buffer, 0) & opcodeMask);
+    if (!opcode) {
+        return WebSocketFrameError::reservedOpcode;
+    }
+    const bool masked = (byteAt(buffer, 1) & maskBit) != 0;
+    const std::uint8_t lengthCode = byteAt(buffer, 1) & lengthCodeMask;
+
+    qsizetype headerLength = 2;
+    std::uint64_t length = lengthCode;
+    if (lengthCode == sixteenBitLengthCode) {
+        headerLength = 4;
+    } else if (lengthCode == sixtyFourBitLengthCode) {
+        headerLength = 10;
+    }
+    if (buffer.size() < headerLength) {
+        return needMore;
+    }
+    if (headerLength > 2) {
+        length = bigEndian(buffer.sliced(2, headerLength - 2));
+    }
+    if (length >> 63 != 0) {
+        return WebSocketFrameError::lengthOutOfRange;
+    }
+    if (length > static_cast<std::uint64_t>(maxPayload)) {
+        return WebSocketFrameError::frameTooLarge;
+    }
+
+    const qsizetype maskOffset = headerLength;
+    if (masked) {
+        headerLength += maskingKeyLength;
+    }
+    // Compared against what is left after the header, so that a length near 2^63 cannot
+    // overflow the sum of header and payload.
+    if (buffer.size() < headerLength ||
+        static_cast<std::uint64_t>(buffer.size() - headerLength) < length) {
+        return needMore;
+    }
+
+    const auto payloadLength = static_cast<qsizetype>(length);
+    QByteArray payload = buffer.sliced(headerLength, payloadLength).toByteArray();
+    if (masked) {
+        const QByteArrayView key = buffer.sliced(maskOffset, maskingKeyLength);
+        char* data = payload.data();
+        for (qsizetype i = 0; i < payloadLength; ++i) {
+            data[i] = char(data[i] ^ key[i % maskingKeyLength]);
+        }
+    }
+    return Result{ParsedWebSocketFrame{WebSocketFrame{*opcode, std::move(payload)},
+                                       headerLength + payloadLength}};
+}
+
+std::optional<ParsedWebSocketFrame> parseFrame(QByteArrayView buffer) {
+    auto result = readFrame(buffer, std::numeric_limits<qsizetype>::max());
+    if (!result) {
+        return std::nullopt;
+    }
+    return std::move(result).value();
+}
+
+} // namespace WebSocketFrameCodec
+} // namespace quorix

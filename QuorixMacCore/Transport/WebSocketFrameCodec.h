@@ -1,0 +1,87 @@
+#pragma once
+
+#include "QuorixProtocol/Foundation.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace quorix {
+
+enum class WebSocketOpcode : std::uint8_t {
+    continuation = 0x0,
+    text = 0x1,
+    binary = 0x2,
+    close = 0x8,
+    ping = 0x9,
+    pong = 0xA,
+};
+
+/// The opcode with that raw value; nothing for the reserved values 0x3-0x7 and 0xB-0xF
+/// (and anything above 0xF).
+std::optional<WebSocketOpcode> webSocketOpcode(std::uint8_t rawValue);
+
+struct WebSocketFrame {
+    WebSocketOpcode opcode = WebSocketOpcode::text;
+    /// Already unmasked.
+    QByteArray payload;
+
+    bool operator==(const WebSocketFrame&) const = default;
+};
+
+/// A frame read from the front of a buffer and the number of bytes it occupied there.
+struct ParsedWebSocketFrame {
+    WebSocketFrame frame;
+    qsizetype consumed = 0;
+
+    bool operator==(const ParsedWebSocketFrame&) const = default;
+};
+
+/// Why the front of a buffer can never become a frame; the connection cannot go on.
+enum class WebSocketFrameError {
+    reservedOpcode,
+    lengthOutOfRange,
+    frameTooLarge,
+};
+
+/// A fixed English description of the error.
+std::string_view description(WebSocketFrameError error);
+
+/// The byte level of RFC 6455 for the server side: the opening handshake's answer, server
+/// frames, and client frames cut from the front of a receive buffer. No extensions,
+/// subprotocols or fragmentation. Every function is pure.
+namespace WebSocketFrameCodec {
+
+inline constexpr std::string_view handshakeGUID = "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
+
+/// The largest payload `readFrame` accepts by default. Layouts with many custom icons are
+/// large, so the limit is generous; it still bounds what one phone can make us buffer.
+inline constexpr qsizetype maxPayloadLength = 64 * 1024 * 1024;
+
+/// The "Sec-WebSocket-Accept" value for a key: Base64 of SHA-1 over key + GUID.
+QByteArray acceptValue(QByteArrayView key);
+
+/// The complete "101 Switching Protocols" answer to a request header block (UTF-8 text),
+/// or nothing when it has no "Sec-WebSocket-Key" line. Nothing else of the request is
+/// examined.
+std::optional<QByteArray> handshakeResponse(QByteArrayView request);
+
+/// One complete, final, unmasked server frame.
+QByteArray frame(WebSocketOpcode opcode, QByteArrayView payload);
+
+/// The first frame at the front of the buffer (masked or not), nothing while the buffer
+/// holds only part of one, or the error that makes the front unreadable. A frame announcing
+/// more than `maxPayload` bytes fails as soon as its header is in, before its payload is
+/// buffered. The buffer is not changed; the caller removes the consumed bytes.
+Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError>
+readFrame(QByteArrayView buffer, qsizetype maxPayload = maxPayloadLength);
+
+/// As `readFrame` without a size limit, where an unreadable front gives nothing just like
+/// an incomplete frame.
+std::optional<ParsedWebSocketFrame> parseFrame(QByteArrayView buffer);
+
+} // namespace WebSocketFrameCodec
+} // namespace quorix

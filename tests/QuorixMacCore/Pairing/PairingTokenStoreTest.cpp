@@ -1,0 +1,270 @@
+#include "QuorixMacCore/Pairing/FilePairingTokenStore.h"
+#include "QuorixMacCore/Pairing/PairingTokenStores.h"
+#include "QuorixMacCore/Pairing/UserDefaultsPairingTokenStore.h"
+#include "QuorixMacCore/Platform/Linux/SettingsUserDefaults.h"
+#include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace quorix;
+
+namespace {
+
+constexpr mode_t ownerOnlyFile = 0600;
+constexpr mode_t ownerOnlyDirectory = 0700;
+
+mode_t modeOf(const QString& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
+    return status.st_mode & 0777;
+}
+
+const std::string tokenA = "Aq3Lr0v6Xh9sTq2Wc5Yb8Nd1Fg4Jk7Mp0Rs3Uv6Xy9Z";
+const std::string tokenB = "Bx_7-kP2mQ9rS4tU1vW8xY5zA3bC6dE0fG2hJ4kL6mN";
+
+/// A user's directories below a temporary root: defaults in <root>/config, files in
+/// <root>/home.
+struct RedirectedUser {
+    RedirectedUser() { EXPECT_TRUE(root.isValid()); }
+
+    QString configDirectory() const {
+        return root.filePath(QStringLiteral("config/QuorixMacHelper"));
+    }
+    RootedApplicationDirectories directories() const {
+        return RootedApplicationDirectories(root.filePath(QStringLiteral("home")));
+    }
+    QString tokenFile() const { return FilePairingTokenStore::defaultFilePath(directories()); }
+
+    /// What a new run of the program gets.
+    std::shared_ptr<PairingTokenStore> persistentStore() const {
+        SettingsUserDefaultsDomains domains(configDirectory());
+        return PairingTokenStores::persistent(domains, directories());
+    }
+
+    QStringList filesBelowRoot() const {
+        QStringList files;
+        QDirIterator it(root.path(), QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            files.append(it.next());
+        }
+        return files;
+    }
+
+    QTemporaryDir root;
+};
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& content) {
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+/// Records the calls it gets, and knows the tokens it was given.
+class RecordingStore final : public PairingTokenStore {
+public:
+    RecordingStore(std::string name, std::vector<std::string>& log, std::set<std::string> known)
+        : m_name(std::move(name))
+        , m_log(log)
+        , m_known(std::move(known)) {}
+
+    void save(std::string_view token) override {
+        m_log.push_back(m_name + " save " + std::string(token));
+    }
+    bool contains(std::string_view token) const override {
+        m_log.push_back(m_name + " contains");
+        return m_known.contains(std::string(token));
+    }
+
+private:
+    std::string m_name;
+    std::vector<std::string>& m_log;
+    std::set<std::string> m_known;
+};
+
+} // namespace
+
+TEST(PairingTokenStores, aRestartFindsTokensThroughTheFileAlone) {
+    RedirectedUser user;
+    user.persistentStore()->save(tokenA);
+
+    SettingsUserDefaultsDomains domains(user.configDirectory());
+    EXPECT_EQ(domains.standard()->stringArray(QStringLiteral("quorix.pairing.tokens")),
+              QStringList{QString::fromStdString(tokenA)});
+    for (const QLatin1StringView suite : PairingTokenStores::suiteNames) {
+        EXPECT_TRUE(QFile::exists(user.configDirectory() + u'/' + suite)) << suite.data();
+        domains.suite(suite)->remove(PairingTokenStores::defaultsKey);
+    }
+    domains.standard()->remove(PairingTokenStores::defaultsKey);
+    EXPECT_EQ(readFile(user.tokenFile()), "[\"" + QByteArray::fromStdString(tokenA) + "\"]");
+
+    const auto restarted = user.persistentStore();
+    EXPECT_TRUE(restarted->contains(tokenA));
+    EXPECT_FALSE(restarted->contains(tokenB));
+    EXPECT_FALSE(restarted->contains(tokenA.substr(1)));
+}
+
+TEST(PairingTokenStores, aRefusedSuiteFallsBackToTheStandardDefaults) {
+    testsupport::InMemoryUserDefaultsDomains domains({QStringLiteral("quorix-mac-app")});
+    RedirectedUser user;
+    const auto store = PairingTokenStores::persistent(domains, user.directories());
+    store->save(tokenA);
+
+    const QStringList expected{QString::fromStdString(tokenA)};
+    EXPECT_EQ(domains.domain(QString())->stringArray(PairingTokenStores::defaultsKey), expected);
+    EXPECT_EQ(domains.domain(QStringLiteral("app.quorix.mac.helper"))
+                  ->stringArray(PairingTokenStores::defaultsKey),
+              expected);
+    EXPECT_EQ(domains.domain(QStringLiteral("quorix-mac-app"))
+                  ->stringArray(PairingTokenStores::defaultsKey),
+              std::nullopt);
+    EXPECT_TRUE(store->contains(tokenA));
+}
+
+TEST(PairingTokenStores, tokenFilesAndDefaultsFilesAreReadableByTheirOwnerOnly) {
+    RedirectedUser user;
+    user.persistentStore()->save(tokenA);
+
+    EXPECT_EQ(modeOf(user.tokenFile()), ownerOnlyFile);
+    EXPECT_EQ(modeOf(QFileInfo(user.tokenFile()).path()), ownerOnlyDirectory);
+    EXPECT_EQ(modeOf(user.configDirectory()), ownerOnlyDirectory);
+    const QStringList domainFiles =
+        QDir(user.configDirectory()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(domainFiles.size(), 4) << domainFiles.join(u' ').toStdString();
+    for (const QString& file : domainFiles) {
+        EXPECT_EQ(modeOf(user.configDirectory() + u'/' + file), ownerOnlyFile)
+            << file.toStdString();
+    }
+
+    // Files another program left readable are closed at the next save.
+    const QString standardFile = user.configDirectory() + QStringLiteral("/standard");
+    for (const QString& path : {user.tokenFile(), standardFile}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0644), 0);
+    }
+    ASSERT_EQ(::chmod(QFile::encodeName(user.configDirectory()).constData(), 0755), 0);
+    user.persistentStore()->save(tokenB);
+    EXPECT_EQ(modeOf(user.tokenFile()), ownerOnlyFile);
+    EXPECT_EQ(modeOf(standardFile), ownerOnlyFile);
+    EXPECT_EQ(modeOf(user.configDirectory()), ownerOnlyDirectory);
+}
+
+TEST(PairingTokenStores, containsOnAMissingFolderCreatesNothing) {
+    RedirectedUser user;
+    EXPECT_FALSE(user.persistentStore()->contains(tokenA));
+    EXPECT_TRUE(user.filesBelowRoot().isEmpty()) << user.filesBelowRoot().join(u' ').toStdString();
+}
+
+TEST(UserDefaultsPairingTokenStore, keepsTheArraySortedAndWithoutDuplicates) {
+    const auto defaults = std::make_shared<testsupport::InMemoryUserDefaults>();
+    const QString key = QStringLiteral("quorix.pairing.tokens");
+    defaults->setStringArray(
+        key, {QStringLiteral("c"), QStringLiteral("a"), QStringLiteral("c"), QStringLiteral("B")});
+    UserDefaultsPairingTokenStore store(defaults, key);
+
+    store.save("b");
+    EXPECT_EQ(defaults->stringArray(key), (QStringList{QStringLiteral("B"), QStringLiteral("a"),
+                                                       QStringLiteral("b"), QStringLiteral("c")}));
+    store.save("a");
+    EXPECT_EQ(defaults->stringArray(key)->count(QStringLiteral("a")), 1);
+    EXPECT_EQ(defaults->synchronizations(), 2);
+    EXPECT_TRUE(store.contains("B"));
+    EXPECT_FALSE(store.contains("A"));
+}
+
+TEST(UserDefaultsPairingTokenStore, aValueThatIsNotAStringArrayCountsAsEmpty) {
+    const auto defaults = std::make_shared<testsupport::InMemoryUserDefaults>();
+    const QString key = QStringLiteral("quorix.pairing.tokens");
+    for (const QVariant& value :
+         {QVariant(QStringLiteral("abc")), QVariant(QByteArray("abc")), QVariant(42)}) {
+        defaults->setRaw(key, value);
+        UserDefaultsPairingTokenStore store(defaults, key);
+        EXPECT_FALSE(store.contains("abc"));
+        store.save("new");
+        EXPECT_EQ(defaults->stringArray(key), QStringList{QStringLiteral("new")});
+    }
+}
+
+TEST(FilePairingTokenStore, keepsEachTokenOnce) {
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("a/b/pairing-tokens.json"));
+    FilePairingTokenStore store(path);
+    store.save(tokenB);
+    store.save(tokenA);
+    store.save(tokenB);
+    const QByteArray expected = "[\"" + QByteArray::fromStdString(tokenA) + "\",\"" +
+                                QByteArray::fromStdString(tokenB) + "\"]";
+    EXPECT_EQ(readFile(path), expected);
+    EXPECT_TRUE(FilePairingTokenStore(path).contains(tokenA));
+    // The atomic writer leaves no temporary files behind.
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("pairing-tokens.json")});
+}
+
+TEST(FilePairingTokenStore, replacesAMalformedFileWhole) {
+    const QByteArray token = QByteArray::fromStdString(tokenA);
+    struct Case {
+        const char* name;
+        QByteArray content;
+    };
+    const Case cases[] = {
+        {"object", "{\"" + token + "\":true}"},
+        {"numbers", "[1,2,3]"},
+        {"a non-string among strings", "[\"" + token + "\",3]"},
+        {"null element", "[\"" + token + "\",null]"},
+        {"not JSON", "not json " + token},
+        {"truncated", "[\"" + token + "\""},
+        {"invalid UTF-8", "[\"" + token + "\",\"\xC3\x28\"]"},
+        {"Latin-1 text", "[\"" + token + "\",\"caf\xE9\"]"},
+        {"empty file", ""},
+        {"a bare string", "\"" + token + "\""},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir root;
+        const QString path = root.filePath(QStringLiteral("pairing-tokens.json"));
+        writeFile(path, c.content);
+        FilePairingTokenStore store(path);
+        EXPECT_FALSE(store.contains(tokenA)) << c.name;
+        store.save(tokenB);
+        EXPECT_EQ(readFile(path), "[\"" + QByteArray::fromStdString(tokenB) + "\"]") << c.name;
+    }
+}
+
+TEST(FilePairingTokenStore, skipsTheSaveWhenItsFolderCannotBeMade) {
+    QTemporaryDir root;
+    const QString blocker = root.filePath(QStringLiteral("blocker"));
+    writeFile(blocker, "a file where a folder should be");
+    FilePairingTokenStore store(blocker + QStringLiteral("/pairing-tokens.json"));
+    store.save(tokenA);
+    EXPECT_FALSE(store.contains(tokenA));
+    EXPECT_EQ(readFile(blocker), "a file where a folder should be");
+}
+
+TEST(CompositePairingTokenStore, savesEverywhereAndStopsAtTheFirstThatKnows) {
+    std::vector<std::string> log;
+    CompositePairingTokenStore store(
+        {std::make_shared<RecordingStore>("one", log, std::set<std::string>{}),
+         std::make_shared<RecordingStore>("two", log, std::set<std::string>{"t"}),
+         std::make_shared<RecordingStore>("three", log, std::set<std::string>{"t"})});
+    store.save("t");
+    EXPECT_EQ(log, (std::vector<std::string>{"one save t", "two save t", "three save t"}));
+    log.clear();
+    EXPECT_TRUE(store.contains("t"));
+    EXPECT_EQ(log, (std::vector<std::string>{"one contains", "two contains"}));
+    log.clear();
+    EXPECT_FALSE(store.contains("u"));
+    EXPECT_EQ(log.size(), 3U);
+
+    EXPECT_FALSE(CompositePairingTokenStore({}).contains("t"));
+}
