@@ -32,11 +32,13 @@ constexpr bool isUUIDDashPosition(std::size_t index) {
 } // namespace
 
 UUID UUID::random() {
-    thread_local std::mt19937_64 generator{std::random_device{}()};
+    // Straight from the system's entropy source: a generator seeded with one 32-bit value
+    // would give only 2^32 different sequences, so two runs could repeat each other's ids.
+    thread_local std::random_device source;
     UUID uuid;
-    for (std::size_t offset = 0; offset < uuid.bytes.size(); offset += 8) {
-        const std::uint64_t word = generator();
-        std::memcpy(uuid.bytes.data() + offset, &word, 8);
+    for (std::size_t offset = 0; offset < uuid.bytes.size(); offset += 4) {
+        const auto word = static_cast<std::uint32_t>(source());
+        std::memcpy(uuid.bytes.data() + offset, &word, 4);
     }
     uuid.bytes[6] = static_cast<std::uint8_t>((uuid.bytes[6] & 0x0F) | 0x40);
     uuid.bytes[8] = static_cast<std::uint8_t>((uuid.bytes[8] & 0x3F) | 0x80);
@@ -353,6 +355,54 @@ void encodeAppending(std::span<const std::uint8_t> bytes, std::string& output) {
         out[1] = alphabet[(group >> 12) & 0x3F];
         out[2] = remaining == 2 ? alphabet[(group >> 6) & 0x3F] : '=';
         out[3] = '=';
+    }
+}
+
+void encodeAppendingEscapingSlashes(std::span<const std::uint8_t> bytes, std::string& output) {
+    // Letters are made in a small buffer that stays in the cache and appended a chunk at a
+    // time, so the (large) output is written once.
+    constexpr std::size_t groupsPerChunk = 1024;
+    constexpr std::size_t maxLettersPerGroup = 8;
+    char chunk[groupsPerChunk * maxLettersPerGroup];
+    auto appendEscaped = [](char*& out, const char* letters, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            *out = '\\';
+            out += letters[i] == '/' ? 1 : 0;
+            *out++ = letters[i];
+        }
+    };
+
+    const std::uint8_t* in = bytes.data();
+    std::size_t remaining = bytes.size();
+    while (remaining >= 3) {
+        const std::size_t groups = std::min(remaining / 3, groupsPerChunk);
+        char* out = chunk;
+        for (std::size_t i = 0; i < groups; ++i) {
+            const std::uint32_t group =
+                std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
+            char letters[4];
+            std::memcpy(letters, pairTable.pairs[group >> 12].data(), 2);
+            std::memcpy(letters + 2, pairTable.pairs[group & 0xFFF].data(), 2);
+            // "/" is the letter for a sextet of all ones.
+            const bool hasSlash = (group & 0xFC0000) == 0xFC0000 || (group & 0x3F000) == 0x3F000 ||
+                                  (group & 0xFC0) == 0xFC0 || (group & 0x3F) == 0x3F;
+            if (hasSlash) {
+                appendEscaped(out, letters, 4);
+            } else {
+                std::memcpy(out, letters, 4);
+                out += 4;
+            }
+            in += 3;
+        }
+        remaining -= groups * 3;
+        output.append(chunk, out);
+    }
+    if (remaining > 0) {
+        std::string tail;
+        encodeAppending(std::span(in, remaining), tail);
+        char* out = chunk;
+        appendEscaped(out, tail.data(), tail.size());
+        output.append(chunk, out);
     }
 }
 

@@ -94,6 +94,9 @@ namespace Base64 {
 std::string encode(std::span<const std::uint8_t> bytes);
 /// Appends the Base64 text of `bytes` to `output`, for writers that build one large text.
 void encodeAppending(std::span<const std::uint8_t> bytes, std::string& output);
+/// Like `encodeAppending`, with every "/" written as "\/" for JSON writers that escape
+/// slashes.
+void encodeAppendingEscapingSlashes(std::span<const std::uint8_t> bytes, std::string& output);
 /// Strict: any character outside the alphabet, blanks and line breaks included, or
 /// wrong padding, gives nothing.
 std::optional<Bytes> decode(std::string_view text);

@@ -85,26 +85,7 @@ bool JSONWriter::number(double value) {
 void JSONWriter::base64(std::span<const std::uint8_t> bytes) {
     separate();
     m_out.push_back('"');
-    const std::size_t start = m_out.size();
-    Base64::encodeAppending(bytes, m_out);
-    // "/" is one of the 64 letters and the one that needs escaping; it is rare enough
-    // that widening the finished text in place beats checking every letter as it is made.
-    const auto slashes = static_cast<std::size_t>(
-        std::count(m_out.begin() + static_cast<std::ptrdiff_t>(start), m_out.end(), '/'));
-    if (slashes > 0) {
-        const std::size_t encodedEnd = m_out.size();
-        m_out.resize(encodedEnd + slashes);
-        char* const base = m_out.data() + start;
-        std::size_t from = encodedEnd - start;
-        std::size_t to = from + slashes;
-        while (to != from) {
-            const char c = base[--from];
-            base[--to] = c;
-            if (c == '/') {
-                base[--to] = '\\';
-            }
-        }
-    }
+    Base64::encodeAppendingEscapingSlashes(bytes, m_out);
     m_out.push_back('"');
     m_needsComma = true;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -91,8 +92,20 @@ struct QuorixServerMessage {
         bool operator==(const LayoutChanged&) const = default;
     };
 
-    std::variant<AuthSuccess, AuthFailure, ExecuteResult, CapturedKeys, AppsList, LayoutChanged>
-        value;
+    using Payload = std::variant<AuthSuccess, AuthFailure, ExecuteResult, CapturedKeys, AppsList,
+                                 LayoutChanged>;
+
+    // Spelled out because the compiler cannot default-construct the variant inside the
+    // class while its first alternative's member initialisers are still pending; queued
+    // signals and containers need the default.
+    QuorixServerMessage()
+        : value(AuthSuccess{}) {}
+    template <typename Alternative>
+    requires std::is_constructible_v<Payload, Alternative&&>
+    QuorixServerMessage(Alternative&& alternative)
+        : value(std::forward<Alternative>(alternative)) {}
+
+    Payload value;
 
     bool operator==(const QuorixServerMessage&) const = default;
 };

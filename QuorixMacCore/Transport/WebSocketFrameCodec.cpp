@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <cstring>
 #include <limits>
 
 namespace quorix {
@@ -42,6 +43,29 @@ std::uint64_t bigEndian(QByteArrayView bytes) {
 bool startsWithIgnoringCase(QByteArrayView line, QByteArrayView prefix) {
     return line.size() >= prefix.size() &&
            line.first(prefix.size()).compare(prefix, Qt::CaseInsensitive) == 0;
+}
+
+// XORs eight bytes at a time: layouts with icons arrive as frames of several megabytes,
+// and all phones share the one thread that reads them.
+void unmask(QByteArray& payload, QByteArrayView key) {
+    std::array<std::uint8_t, 8> pattern{};
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        pattern[i] = static_cast<std::uint8_t>(key[qsizetype(i % 4)]);
+    }
+    std::uint64_t wideKey = 0;
+    std::memcpy(&wideKey, pattern.data(), sizeof wideKey);
+    char* data = payload.data();
+    const qsizetype size = payload.size();
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, data + i, sizeof word);
+        word ^= wideKey;
+        std::memcpy(data + i, &word, sizeof word);
+    }
+    for (; i < size; ++i) {
+        data[i] = char(data[i] ^ char(pattern[std::size_t(i % 8)]));
+    }
 }
 
 } // namespace
@@ -170,11 +194,7 @@ Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError> readFrame(QBy
     const auto payloadLength = static_cast<qsizetype>(length);
     QByteArray payload = buffer.sliced(headerLength, payloadLength).toByteArray();
     if (masked) {
-        const QByteArrayView key = buffer.sliced(maskOffset, maskingKeyLength);
-        char* data = payload.data();
-        for (qsizetype i = 0; i < payloadLength; ++i) {
-            data[i] = char(data[i] ^ key[i % maskingKeyLength]);
-        }
+        unmask(payload, buffer.sliced(maskOffset, maskingKeyLength));
     }
     return Result{ParsedWebSocketFrame{WebSocketFrame{*opcode, std::move(payload)},
                                        headerLength + payloadLength}};

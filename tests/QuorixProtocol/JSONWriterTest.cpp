@@ -92,9 +92,18 @@ TEST(JSONWriter, separatesMembersAndElementsWithCommas) {
 }
 
 TEST(JSONWriter, writesBase64WithEverySlashEscaped) {
-    std::string small;
-    JSONWriter(small).base64(Bytes{0xFB, 0xFF, 0xBF, 0x00});
-    EXPECT_EQ(small, R"("+\/+\/AA==")");
+    const std::pair<Bytes, std::string_view> cases[] = {
+        {{}, R"("")"},
+        {{0xFF}, R"("\/w==")"},
+        {{0xFF, 0xFF}, R"("\/\/8=")"},
+        {{0xFB, 0xFF, 0xBF, 0x00}, R"("+\/+\/AA==")"},
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, R"("\/\/\/\/\/\/\/\/")"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        std::string small;
+        JSONWriter(small).base64(bytes);
+        EXPECT_EQ(small, expected);
+    }
 
     std::mt19937 generator(7);
     Bytes data(100'003);

@@ -308,6 +308,28 @@ TEST(ProtocolJSONDecoding, refusesEveryTruncationOfAValidMessage) {
     }
 }
 
+TEST(ProtocolJSONDecoding, survivesEverySingleByteDamageAndReencodesWhatStillDecodes) {
+    const char damages[] = {'"', '{', ']', ',', '0', '.', 'x', '\0', '\xff'};
+    for (std::size_t position = 0; position < validLayoutUpdate.size(); ++position) {
+        for (const char damage : damages) {
+            std::string json(validLayoutUpdate);
+            json[position] = damage;
+            const auto decoded = ProtocolJSON::decodeClient(json);
+            if (!decoded) {
+                EXPECT_FALSE(decoded.error().description().empty());
+                continue;
+            }
+            // Whatever decodes has one canonical form, which decodes to the same value.
+            const auto canonical = ProtocolJSON::encode(*decoded);
+            ASSERT_TRUE(canonical);
+            const auto again = ProtocolJSON::decodeClient(*canonical);
+            ASSERT_TRUE(again) << *canonical;
+            EXPECT_EQ(*again, *decoded) << json;
+            EXPECT_EQ(*ProtocolJSON::encode(*again), *canonical);
+        }
+    }
+}
+
 TEST(ProtocolJSONDecoding, refusesTrailingContent) {
     EXPECT_TRUE(failureOf(ProtocolJSON::decodeClient(R"({"type":"list_apps"} {})"))
                     .starts_with("not valid JSON"));

@@ -307,6 +307,14 @@ TEST(ProtocolJSON, refusesToEncodeNumbersJSONCannotExpress) {
               "pages[0].buttons[3].action.delays[1]: JSON cannot express the number nan");
 }
 
+TEST(ProtocolJSON, serverMessagesHaveADefaultForQueuesAndContainers) {
+    static_assert(std::is_default_constructible_v<Server>);
+    static_assert(std::is_default_constructible_v<Client>);
+    EXPECT_EQ(Server{}, Server{Server::AuthSuccess{}});
+    EXPECT_EQ(encoded(Server{}),
+              R"({"deviceName":"","deviceType":"mac","token":"","type":"auth_success"})");
+}
+
 TEST(ProtocolJSON, encodingIsRepeatable) {
     const Server message{Server::LayoutChanged{sampleLayout()}};
     EXPECT_EQ(encoded(message), encoded(message));

@@ -4,18 +4,6 @@
 
 using namespace quorix;
 
-namespace {
-
-QString repeated(const QString& character, qsizetype count) {
-    return character.repeated(count);
-}
-
-} // namespace
-
-TEST(BonjourService, advertisesItsType) {
-    EXPECT_EQ(BonjourService::type, QLatin1StringView("_quorix._tcp"));
-}
-
 TEST(BonjourService, sanitizedServiceNameTrimsAndCutsByUserPerceivedCharacters) {
     const QString flag = QStringLiteral("\U0001F1EF\U0001F1F5"); // two code points
     const QString accented = QStringLiteral("e\u0301");          // letter + combining mark
@@ -33,14 +21,14 @@ TEST(BonjourService, sanitizedServiceNameTrimsAndCutsByUserPerceivedCharacters) 
          QStringLiteral("Kestrane Mac")},
         {"surrounding blanks", QStringLiteral("\n  Taro's Mac \r\n"), QStringLiteral("Taro's Mac")},
         {"inner blanks kept", QStringLiteral("My  Mac\tmini"), QStringLiteral("My  Mac\tmini")},
-        {"70 letters", repeated(QStringLiteral("a"), 70), repeated(QStringLiteral("a"), 63)},
-        {"exactly 63", repeated(QStringLiteral("b"), 63), repeated(QStringLiteral("b"), 63)},
-        {"70 flags", repeated(flag, 70), repeated(flag, 63)},
-        {"70 accented letters", repeated(accented, 70), repeated(accented, 63)},
-        {"70 joined emoji", repeated(family, 70), repeated(family, 63)},
-        {"70 kanji", repeated(kanji, 70), repeated(kanji, 63)},
-        {"cut after trimming", QStringLiteral("   ") + repeated(QStringLiteral("c"), 64),
-         repeated(QStringLiteral("c"), 63)},
+        {"70 letters", QStringLiteral("a").repeated(70), QStringLiteral("a").repeated(63)},
+        {"exactly 63", QStringLiteral("b").repeated(63), QStringLiteral("b").repeated(63)},
+        {"70 flags", flag.repeated(70), flag.repeated(63)},
+        {"70 accented letters", accented.repeated(70), accented.repeated(63)},
+        {"70 joined emoji", family.repeated(70), family.repeated(63)},
+        {"70 kanji", kanji.repeated(70), kanji.repeated(63)},
+        {"cut after trimming", QStringLiteral("   ") + QStringLiteral("c").repeated(64),
+         QStringLiteral("c").repeated(63)},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BonjourService::sanitizedServiceName(c.input), c.expected) << c.name;

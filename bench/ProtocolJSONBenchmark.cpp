@@ -1,0 +1,117 @@
+#include "QuorixProtocol/ProtocolJSON.h"
+
+#include <benchmark/benchmark.h>
+#include <random>
+
+namespace {
+
+using namespace quorix;
+
+// The size of layout a phone with many photographed icons sends: 20 full pages of
+// 18 buttons, each with a custom icon of about 55 KB.
+constexpr int pageCount = 20;
+constexpr int buttonsPerPage = 18;
+constexpr std::size_t iconBytes = 55 * 1024;
+
+LayoutRecord largeLayout() {
+    std::mt19937_64 generator(20260131);
+    auto nextUUID = [&generator] {
+        UUID uuid;
+        for (auto& byte : uuid.bytes) {
+            byte = static_cast<std::uint8_t>(generator());
+        }
+        return uuid;
+    };
+    LayoutRecord layout{nextUUID(), {}, Theme::liquidGlass, Date{std::chrono::seconds{1769850900}}};
+    for (int page = 0; page < pageCount; ++page) {
+        PageRecord record{
+            nextUUID(), "Page " + std::to_string(page), page, GradientPreset::custom, {}, 6, 3};
+        for (int button = 0; button < buttonsPerPage; ++button) {
+            Bytes icon(iconBytes);
+            for (auto& byte : icon) {
+                byte = static_cast<std::uint8_t>(generator());
+            }
+            record.buttons.push_back(
+                {nextUUID(), button, IconRef::custom(std::move(icon)),
+                 ColorGradient{"#4facfe", "#00f2fe", 135},
+                 ActionSpec::keyboardShortcut({{Modifier::command, Modifier::shift}, "k"})});
+        }
+        layout.pages.push_back(std::move(record));
+    }
+    return layout;
+}
+
+const LayoutRecord& sharedLayout() {
+    static const LayoutRecord layout = largeLayout();
+    return layout;
+}
+
+const std::string& sharedLayoutJSON() {
+    static const std::string json = *ProtocolJSON::encode(sharedLayout());
+    return json;
+}
+
+const Bytes& sharedIconBytes() {
+    static const Bytes bytes = [] {
+        Bytes all;
+        for (const PageRecord& page : sharedLayout().pages) {
+            for (const QuorixButtonRecord& button : page.buttons) {
+                const auto& data = std::get<IconRef::Custom>(button.icon.value).data;
+                all.insert(all.end(), data.begin(), data.end());
+            }
+        }
+        return all;
+    }();
+    return bytes;
+}
+
+void decodeLayout(benchmark::State& state) {
+    const std::string& json = sharedLayoutJSON();
+    for (auto _ : state) {
+        auto layout = ProtocolJSON::decodeLayout(json);
+        if (!layout) {
+            state.SkipWithError(layout.error().description().c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(layout);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * json.size()));
+}
+
+void encodeLayout(benchmark::State& state) {
+    const LayoutRecord& layout = sharedLayout();
+    std::size_t size = 0;
+    for (auto _ : state) {
+        auto json = ProtocolJSON::encode(layout);
+        size = json->size();
+        benchmark::DoNotOptimize(json);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
+}
+
+void base64Decode(benchmark::State& state) {
+    const std::string text = Base64::encode(sharedIconBytes());
+    for (auto _ : state) {
+        auto bytes = Base64::decode(text);
+        benchmark::DoNotOptimize(bytes);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void base64Encode(benchmark::State& state) {
+    const Bytes& bytes = sharedIconBytes();
+    for (auto _ : state) {
+        auto text = Base64::encode(bytes);
+        benchmark::DoNotOptimize(text);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+
+BENCHMARK(decodeLayout)->Unit(benchmark::kMillisecond);
+BENCHMARK(encodeLayout)->Unit(benchmark::kMillisecond);
+BENCHMARK(base64Decode)->Unit(benchmark::kMillisecond);
+BENCHMARK(base64Encode)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
