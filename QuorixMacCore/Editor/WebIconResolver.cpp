@@ -206,11 +206,11 @@ private:
 
     void download(const QUrl& url, qint64 maxBytes, const char* accept, DownloadHandler handler) {
         m_handler = std::move(handler);
+        ++m_download;
         if (!isFetchable(url) || !m_session) {
             // Asynchronous even when refused, so a long list of unusable candidates
             // cannot recurse.
-            QMetaObject::invokeMethod(
-                this, [this] { completeDownload(std::nullopt); }, Qt::QueuedConnection);
+            failLater();
             return;
         }
         QNetworkRequest request(url);
@@ -244,11 +244,20 @@ private:
         connect(m_reply, &QNetworkReply::finished, this, [this] { replyFinished(); });
         // The client takes its replies down with it. Carry on only once it is gone, so the
         // next request does not reach a client in the middle of its destruction.
-        connect(m_reply, &QObject::destroyed, this, [this] {
-            QMetaObject::invokeMethod(
-                this, [this] { completeDownload(std::nullopt); }, Qt::QueuedConnection);
-        });
+        connect(m_reply, &QObject::destroyed, this, [this] { failLater(); });
         m_resourceTimer.start(m_timeouts.resource);
+    }
+
+    // Fails the current download from the event loop, unless it has ended by then.
+    void failLater() {
+        QMetaObject::invokeMethod(
+            this,
+            [this, download = m_download] {
+                if (download == m_download) {
+                    completeDownload(std::nullopt);
+                }
+            },
+            Qt::QueuedConnection);
     }
 
     void checkDeclaredLength() {
@@ -339,6 +348,8 @@ private:
     std::vector<QUrl> m_manifests;
     std::size_t m_nextManifest = 0;
 
+    // Tells a late failure notice of one download from the next download.
+    quint64 m_download = 0;
     QPointer<QNetworkReply> m_reply;
     DownloadHandler m_handler;
     QByteArray m_body;

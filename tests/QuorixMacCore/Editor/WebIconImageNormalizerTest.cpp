@@ -57,10 +57,14 @@ TEST(WebIconImageNormalizer, turnsImagesUprightAsTheirOrientationTagSays) {
     EXPECT_GT(qBlue(upright.pixel(128, 448)), 200);
 }
 
-TEST(WebIconImageNormalizer, refusesWhatIsNoImage) {
+TEST(WebIconImageNormalizer, refusesWhatIsNoImageAndVectorFormats) {
     const QByteArray png = halves(10, 10, "png");
+    const QByteArray svg = R"(<svg xmlns="http://www.w3.org/2000/svg" width="64" height="64">
+        <rect width="64" height="64" fill="red"/></svg>)";
+    ASSERT_FALSE(QImage::fromData(svg).isNull())
+        << "the SVG reader is installed, so refusing is ours";
     for (const QByteArray& data :
-         {QByteArray(), QByteArray("<html>not an icon</html>"), png.left(png.size() / 2)}) {
+         {svg, QByteArray(), QByteArray("<html>not an icon</html>"), png.left(png.size() / 2)}) {
         EXPECT_EQ(WebIconImageNormalizer::normalizedPNGData(data, 512), std::nullopt);
     }
     EXPECT_EQ(WebIconImageNormalizer::normalizedPNGData(png, 0), std::nullopt);
