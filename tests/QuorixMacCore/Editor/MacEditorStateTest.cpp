@@ -52,20 +52,22 @@ LayoutRecord wire(const LayoutRecord& layout) {
     return ProtocolJSON::decodeLayout(ProtocolJSON::encode(layout).value()).value();
 }
 
-std::vector<UUID> ids(const PageRecord& page) {
-    std::vector<UUID> result;
-    for (const QuorixButtonRecord& each : page.buttons) {
-        result.push_back(each.id);
+/// One field of every button of the page, in stored order.
+template <typename Field>
+std::vector<Field> each(const PageRecord& page, Field QuorixButtonRecord::*field) {
+    std::vector<Field> result;
+    for (const QuorixButtonRecord& button : page.buttons) {
+        result.push_back(button.*field);
     }
     return result;
 }
 
+std::vector<UUID> ids(const PageRecord& page) {
+    return each(page, &QuorixButtonRecord::id);
+}
+
 std::vector<std::int64_t> positions(const PageRecord& page) {
-    std::vector<std::int64_t> result;
-    for (const QuorixButtonRecord& each : page.buttons) {
-        result.push_back(each.position);
-    }
-    return result;
+    return each(page, &QuorixButtonRecord::position);
 }
 
 /// Futures that the test finishes when it likes.
