@@ -1,0 +1,159 @@
+#include "QuorixMacCore/Control/MacEditorLayoutStore.h"
+
+#include "QuorixMacCore/Control/LayoutIconDataCompactor.h"
+#include "QuorixMacCore/Control/MacIconDataNormalizer.h"
+#include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/TestImages.h"
+#include "QuorixProtocol/ProtocolJSON.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace quorix {
+namespace {
+
+using test::decodedImage;
+using test::encodedImage;
+
+const QString layoutKey = QString(MacEditorLayoutStore::defaultKey);
+
+LayoutRecord layoutWithIcons(std::vector<IconRef> icons) {
+    PageRecord page{UUID::random(), "Page", 0, GradientPreset::custom, {}, 3, 5};
+    for (IconRef& icon : icons) {
+        page.buttons.push_back({UUID::random(),
+                                0,
+                                std::move(icon),
+                                {"#000000", "#ffffff", 135},
+                                ActionSpec::launchApp("org.example.App")});
+    }
+    return {UUID::random(),
+            {std::move(page)},
+            Theme::liquidGlass,
+            Date(std::chrono::seconds(1'780'000'000))};
+}
+
+const Bytes& customData(const LayoutRecord& layout) {
+    return std::get<IconRef::Custom>(layout.pages.at(0).buttons.at(0).icon.value).data;
+}
+
+QByteArray encoded(const LayoutRecord& layout) {
+    return QByteArray::fromStdString(ProtocolJSON::encode(layout).value());
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class MacEditorLayoutStoreTest : public ::testing::Test {
+protected:
+    MacEditorLayoutStore store() const {
+        return {defaults, layoutKey, std::make_shared<RootedApplicationDirectories>(root.path())};
+    }
+
+    QTemporaryDir root;
+    std::shared_ptr<testsupport::InMemoryUserDefaults> defaults =
+        std::make_shared<testsupport::InMemoryUserDefaults>();
+    // Flat halves: tiny as a PNG.
+    Bytes flatPhoto = encodedImage(test::twoToneImage(2000, 1000, Qt::red, Qt::blue), "jpeg", 95);
+};
+
+TEST_F(MacEditorLayoutStoreTest, replacesAnIconOnlyByASmallerPNGOfAtMost512Pixels) {
+    // Coarse noise: its PNG is far larger than the small JPEG.
+    const Bytes noisyPhoto = encodedImage(test::noiseImage(2000, 1000), "jpeg", 5);
+    ASSERT_GT(MacIconDataNormalizer::normalizedPNGData(noisyPhoto, 512)->size(), noisyPhoto.size());
+    const std::string svgText = R"(<svg xmlns="http://www.w3.org/2000/svg" width="2000" )"
+                                R"(height="1000"><rect width="2000" height="1000"/><!--)" +
+                                std::string(100'000, ' ') + "--></svg>";
+    const Bytes svg(svgText.begin(), svgText.end());
+    struct Case {
+        const char* name;
+        Bytes data;
+        std::optional<QSize> replacedBy;
+    };
+    const std::vector<Case> cases{
+        {"large photo that shrinks", flatPhoto, QSize(512, 256)},
+        {"large photo whose PNG would be larger", noisyPhoto, std::nullopt},
+        // Stored without compression: re-encoding would shrink it, but it is small enough.
+        {"icon at the limit",
+         encodedImage(test::twoToneImage(512, 512, Qt::green, Qt::red), "png", -1, 0),
+         std::nullopt},
+        {"photo turned by its Exif tag",
+         test::withExifOrientation(
+             encodedImage(test::twoToneImage(1000, 600, Qt::red, Qt::blue), "jpeg", 95), 6),
+         QSize(307, 512)},
+        {"bytes that are no image", Bytes{'{', '}'}, std::nullopt},
+        // Large in bytes, so a raster copy would be smaller, but no vector reader sees it.
+        {"vector image", svg, std::nullopt},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        const LayoutRecord original = layoutWithIcons(
+            {IconRef::custom(each.data), IconRef::sfSymbol("star"), IconRef::appIcon("a.b")});
+        const LayoutIconDataCompactor::Compacted compacted =
+            LayoutIconDataCompactor::compact(original);
+
+        EXPECT_EQ(compacted.changed, each.replacedBy.has_value());
+        EXPECT_EQ(compacted.layout.updatedAt, original.updatedAt);
+        if (!each.replacedBy) {
+            EXPECT_EQ(compacted.layout, original);
+            continue;
+        }
+        const std::optional<QImage> png = decodedImage(customData(compacted.layout), "png");
+        ASSERT_TRUE(png);
+        EXPECT_EQ(png->size(), *each.replacedBy);
+        if (png->height() > png->width()) {
+            // A quarter turn clockwise brings the red top to the right.
+            EXPECT_GT(png->pixelColor(286, 256).red(), 200);
+            EXPECT_GT(png->pixelColor(20, 256).blue(), 200);
+        }
+    }
+}
+
+TEST_F(MacEditorLayoutStoreTest, rewritesAnOversizedStoredLayoutOnceOnLoad) {
+    defaults->setRaw(layoutKey, encoded(layoutWithIcons({IconRef::custom(flatPhoto)})));
+
+    const std::optional<LayoutRecord> first = store().load();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(decodedImage(customData(*first), "png")->size(), QSize(512, 256));
+    EXPECT_EQ(defaults->data(layoutKey), encoded(*first));
+
+    defaults->setRaw(layoutKey, encoded(*first) + " ");
+    EXPECT_EQ(store().load(), first);
+    EXPECT_EQ(defaults->data(layoutKey), encoded(*first) + " ") << "nothing left to rewrite";
+}
+
+TEST_F(MacEditorLayoutStoreTest, keepsAnUndecodableValueBeforeASaveReplacesIt) {
+    const QByteArray unreadable = R"({"id": "not a layout"})";
+    defaults->setRaw(layoutKey, unreadable);
+    const QString copyPath = root.filePath(
+        QStringLiteral("Application Support/QuorixMacHelper/editor-layout.unreadable.json"));
+
+    EXPECT_FALSE(store().load());
+    EXPECT_EQ(defaults->data(layoutKey), unreadable);
+    EXPECT_EQ(readFile(copyPath), unreadable);
+
+    const LayoutRecord replacement = layoutWithIcons({});
+    store().save(replacement);
+    EXPECT_EQ(store().load(), replacement);
+    EXPECT_EQ(readFile(copyPath), unreadable);
+}
+
+TEST_F(MacEditorLayoutStoreTest, keepsEachUndecodableValueThatAFirstSaveMeets) {
+    const QByteArray binary = "\xff\xfe not JSON";
+    const QString text = QStringLiteral("{}");
+    defaults->setRaw(layoutKey, binary);
+    store().save(layoutWithIcons({}));
+    defaults->setRaw(layoutKey, text);
+    store().save(layoutWithIcons({}));
+    store().save(layoutWithIcons({})); // what the store wrote itself is no loss
+
+    EXPECT_EQ(readFile(store().unreadableCopyPath()), binary);
+    EXPECT_EQ(readFile(store().unreadableCopyPath(2)), text.toUtf8());
+    EXPECT_FALSE(QFile::exists(store().unreadableCopyPath(3)));
+}
+
+} // namespace
+} // namespace quorix
