@@ -4,6 +4,7 @@
 #include "QuorixMacCore/Transport/LocalNetworkAddressProvider.h"
 
 #include <QCoreApplication>
+#include <QRandomGenerator>
 
 #include <gtest/gtest.h>
 
@@ -37,8 +38,10 @@ TEST(WebSocketServerAdvertising, browsersSeeTheRecordAndEachNewCode) {
     ASSERT_FALSE(failure) << failure->toStdString();
 
     testing::WebSocketServerHarness harness;
-    // Tests may run side by side and share the loopback multicast group.
-    const QString name = QStringLiteral("Kestrane Desk %1").arg(QCoreApplication::applicationPid());
+    // Responders of other test runs may share the loopback multicast group.
+    const QString name = QStringLiteral("Kestrane Desk %1-%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(QRandomGenerator::global()->bounded(1'000'000));
     auto server = serverWithSystemResponder(harness, QStringLiteral(" \n") + name + u'\t');
     const auto started = server->start(0, true);
     ASSERT_TRUE(started) << started.error().description().toStdString();
