@@ -1,0 +1,26 @@
+#include "QuorixMacCore/Actions/DryRunActionExecutor.h"
+
+namespace quorix {
+
+DryRunActionExecutor::DryRunActionExecutor(Observer onExecute)
+    : m_onExecute(std::move(onExecute)) {}
+
+QFuture<ExecuteOutcome> DryRunActionExecutor::execute(const ActionSpec& action) {
+    {
+        // Sessions of several phones may call at once; the lock keeps the list whole and
+        // the observer's order the same as the list's.
+        std::scoped_lock lock(m_mutex);
+        m_actions.push_back(action);
+        if (m_onExecute) {
+            m_onExecute(action);
+        }
+    }
+    return QtFuture::makeReadyFuture(ExecuteOutcome::succeeded());
+}
+
+std::vector<ActionSpec> DryRunActionExecutor::actions() const {
+    std::scoped_lock lock(m_mutex);
+    return m_actions;
+}
+
+} // namespace quorix

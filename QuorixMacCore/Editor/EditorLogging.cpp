@@ -1,0 +1,5 @@
+#include "QuorixMacCore/Editor/EditorLogging.h"
+
+namespace quorix {
+Q_LOGGING_CATEGORY(lcEditor, "quorix.mac.editor")
+} // namespace quorix
