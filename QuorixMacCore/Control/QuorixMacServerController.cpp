@@ -1,5 +1,6 @@
 #include "QuorixMacCore/Control/QuorixMacServerController.h"
 
+#include "QuorixMacCore/Actions/MacActionExecutor.h"
 #include "QuorixMacCore/Control/ControlLogging.h"
 #include "QuorixMacCore/Control/SystemActionExecutor.h"
 #include "QuorixMacCore/Editor/InstalledAppsScanner.h"
@@ -211,8 +212,10 @@ void QuorixMacServerController::phoneSentLayout(const LayoutRecord& layout) {
 }
 
 std::shared_ptr<ActionExecuting> QuorixMacServerController::makeActionExecutor() const {
-    return m_options.makeActionExecutor ? m_options.makeActionExecutor()
-                                        : makeSystemActionExecutor();
+    if (m_options.makeActionExecutor) {
+        return m_options.makeActionExecutor();
+    }
+    return makeSystemActionExecutor();
 }
 
 std::shared_ptr<PairingTokenStore> QuorixMacServerController::makeTokenStore() const {

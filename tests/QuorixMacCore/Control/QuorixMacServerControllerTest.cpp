@@ -206,7 +206,6 @@ TEST_F(QuorixMacServerControllerTest, refreshingACodeWhileStoppedStartsTheServer
     made.refreshPairingCode();
     ASSERT_TRUE(made.isRunning());
 
-    const QString first = made.pairingCode();
     made.prepareFreshPairingCodeForDisplay();
     EXPECT_TRUE(made.isRunning());
     EXPECT_EQ(made.pairingCode().size(), 6);
@@ -220,7 +219,6 @@ TEST_F(QuorixMacServerControllerTest, refreshingACodeWhileStoppedStartsTheServer
     });
     ASSERT_NE(code, txt.end());
     EXPECT_EQ(code->value, made.pairingCode());
-    Q_UNUSED(first);
 }
 
 TEST_F(QuorixMacServerControllerTest, aPortInUseLeavesItStoppedWithTheErrorUntilAStartWorks) {
