@@ -32,11 +32,13 @@ constexpr bool isUUIDDashPosition(std::size_t index) {
 } // namespace
 
 UUID UUID::random() {
-    thread_local std::mt19937_64 generator{std::random_device{}()};
+    // Straight from the system's entropy source: a generator seeded with one 32-bit value
+    // would give only 2^32 different sequences, so two runs could repeat each other's ids.
+    thread_local std::random_device source;
     UUID uuid;
-    for (std::size_t offset = 0; offset < uuid.bytes.size(); offset += 8) {
-        const std::uint64_t word = generator();
-        std::memcpy(uuid.bytes.data() + offset, &word, 8);
+    for (std::size_t offset = 0; offset < uuid.bytes.size(); offset += 4) {
+        const auto word = static_cast<std::uint32_t>(source());
+        std::memcpy(uuid.bytes.data() + offset, &word, 4);
     }
     uuid.bytes[6] = static_cast<std::uint8_t>((uuid.bytes[6] & 0x0F) | 0x40);
     uuid.bytes[8] = static_cast<std::uint8_t>((uuid.bytes[8] & 0x3F) | 0x80);

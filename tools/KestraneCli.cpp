@@ -45,8 +45,6 @@ bool isHelp(std::string_view argument) {
     return argument == "--help" || argument == "-h";
 }
 
-} // namespace
-
 int runTool(std::span<const std::string_view> arguments, Streams& streams) {
     if (arguments.empty()) {
         printUsage(streams.err);
@@ -73,6 +71,8 @@ int runTool(std::span<const std::string_view> arguments, Streams& streams) {
     printUsage(streams.err);
     return exitUsage;
 }
+
+} // namespace
 
 } // namespace quorix::cli
 

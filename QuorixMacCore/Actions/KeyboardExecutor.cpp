@@ -1,11 +1,10 @@
 #include "QuorixMacCore/Actions/KeyboardExecutor.h"
 
+#include "QuorixMacCore/Actions/ActionsLogging.h"
 #include "QuorixMacCore/Actions/ModifierFlags.h"
 #include "QuorixMacCore/Actions/VirtualKeyMap.h"
 #include "QuorixMacCore/Platform/AccessibilityChecker.h"
 #include "QuorixMacCore/Platform/EventPoster.h"
-
-#include <QLoggingCategory>
 
 #include <algorithm>
 #include <array>
@@ -15,8 +14,6 @@
 namespace quorix {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcActionsKeyboard, "quorix.mac.actions")
 
 // The device bits say which of the two keys is down, as the keyboard itself reports it.
 struct PairedModifier {
@@ -146,7 +143,7 @@ KeyboardExecutor::executeDoubleTappedModifier(Modifier modifier, const std::stri
         const auto down = m_poster->createKeyboardEvent(*code, true, modifierFlag);
         const auto up = m_poster->createKeyboardEvent(*code, false, 0);
         if (!down || !up) {
-            qCWarning(lcActionsKeyboard) << "Could not create the events of tap" << tap + 1;
+            qCWarning(lcActions) << "Could not create the events of tap" << tap + 1;
             return ExecError::unknownKey(key);
         }
         m_poster->post(*down, EventTapLocation::hid);

@@ -20,7 +20,8 @@ struct TXTRecordEntry {
 
 /// A service to announce on the local network by DNS-SD.
 struct ServiceRegistration {
-    /// Instance name; the responder may pick another one after a name conflict.
+    /// Instance name. One longer than a DNS label (63 bytes of UTF-8) is cut at the last
+    /// whole character that fits; the responder may pick another name after a conflict.
     QString name;
     /// Service type such as "_http._tcp".
     QString type;

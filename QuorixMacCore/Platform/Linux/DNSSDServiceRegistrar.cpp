@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTextBoundaryFinder>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -15,6 +16,25 @@ namespace {
 
 // A TXT string is one length byte followed by "key=value".
 constexpr qsizetype maxTXTStringBytes = 255;
+// An instance name is one DNS label.
+constexpr qsizetype maxInstanceNameBytes = 63;
+
+// Names are cut by characters upstream, but a label is counted in bytes: 30 kana are
+// 90 bytes, which the responder refuses outright. Cut at the last whole character that
+// fits instead of not advertising at all.
+QByteArray fittedInstanceName(const QString& name) {
+    QByteArray utf8 = name.toUtf8();
+    if (utf8.size() <= maxInstanceNameBytes) {
+        return utf8;
+    }
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, name);
+    qsizetype fits = 0;
+    while (characters.toNextBoundary() != -1 &&
+           QStringView(name).first(characters.position()).toUtf8().size() <= maxInstanceNameBytes) {
+        fits = characters.position();
+    }
+    return QStringView(name).first(fits).trimmed().toUtf8();
+}
 
 void silenceCompatibilityBanner() {
     // Avahi's Bonjour layer prints a warning about itself to standard error on first use
@@ -65,7 +85,7 @@ public:
                 return ServiceRegistrationError{error};
             }
         }
-        const QByteArray name = registration.name.toUtf8();
+        const QByteArray name = fittedInstanceName(registration.name);
         const QByteArray type = registration.type.toUtf8();
         DNSServiceRef service = nullptr;
         const DNSServiceErrorType error = DNSServiceRegister(

@@ -1,6 +1,6 @@
 #include "QuorixMacCore/Platform/Linux/GioWorkspace.h"
 
-#include <QLoggingCategory>
+#include "QuorixMacCore/Platform/PlatformLogging.h"
 
 #include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
@@ -9,8 +9,6 @@
 namespace quorix {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcPlatform, "quorix.mac.platform")
 
 struct GObjectDeleter {
     void operator()(gpointer object) const { g_object_unref(object); }

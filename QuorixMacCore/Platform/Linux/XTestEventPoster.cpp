@@ -2,8 +2,7 @@
 
 #include "QuorixMacCore/Actions/ModifierFlags.h"
 #include "QuorixMacCore/Platform/Linux/KeyPositions.h"
-
-#include <QLoggingCategory>
+#include "QuorixMacCore/Platform/PlatformLogging.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
@@ -20,9 +19,7 @@ namespace quorix {
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcPlatformX11, "quorix.mac.platform")
-
-// X keycodes are at most 255, and every virtual key code with a position is below this.
+// Every virtual key code that has a position is below this.
 constexpr std::size_t virtualKeyLimit = 128;
 
 struct ModifierKeys {
@@ -42,7 +39,7 @@ constexpr std::array<ModifierKeys, 4> modifierKeys{{
 // Xlib's own handler ends the process; returning hands the loss to the display's exit
 // handler, which for displays of other code still ends the process as before.
 int reportLostDisplay(Display* display) {
-    qCWarning(lcPlatformX11) << "Lost the X display" << DisplayString(display);
+    qCWarning(lcPlatform) << "Lost the X display" << DisplayString(display);
     return 0;
 }
 
@@ -188,7 +185,7 @@ XTestEventPoster::Connection* XTestEventPoster::connection() {
     int major = 0;
     int minor = 0;
     if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
-        qCWarning(lcPlatformX11) << "The X display has no XTEST extension; keys cannot be posted.";
+        qCWarning(lcPlatform) << "The X display has no XTEST extension; keys cannot be posted.";
         return nullptr;
     }
     opened->mapKeyPositions();

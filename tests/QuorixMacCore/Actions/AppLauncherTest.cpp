@@ -7,6 +7,7 @@
 #include "QuorixMacCore/Platform/RecordingEventPoster.h"
 #include "QuorixMacCore/Support/DesktopEntryFolder.h"
 #include "QuorixMacCore/Support/FakeAccessibilityChecker.h"
+#include "QuorixMacCore/Support/RecordingWorkspace.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -40,6 +41,23 @@ protected:
 };
 
 } // namespace
+
+TEST(AppLauncher, fallbacksTakeTheirRoutes) {
+    const std::vector<std::tuple<std::string, std::optional<std::string>, std::string>> cases{
+        {"org.example.Editor", "https://example.com/app", "app:org.example.Editor"},
+        {"org.example.Missing", "https://example.com/app", "url:https://example.com/app"},
+        {"org.example.Missing", "steam://run/1", "url:steam://run/1"},
+        {"org.example.Missing", "/opt/Editor/editor", "file:/opt/Editor/editor"},
+        {"org.example.Missing", "Editor/editor", "file:Editor/editor"},
+        {"", "/usr/bin/true", "file:/usr/bin/true"},
+    };
+    for (const auto& [bundleID, fallback, request] : cases) {
+        auto workspace =
+            std::make_shared<test::RecordingWorkspace>(std::set<std::string>{"org.example.Editor"});
+        EXPECT_EQ(AppLauncher(workspace).launch(bundleID, fallback), std::nullopt);
+        EXPECT_EQ(workspace->requests(), std::vector<std::string>{request});
+    }
+}
 
 TEST_F(AppLauncherOnDesktop, launchingByIDRunsTheEntry) {
     EXPECT_EQ(run(ActionSpec::launchApp("org.kestrane.TestApp", "x-kestrane-test://unused")),

@@ -86,18 +86,6 @@ TEST(MacActionExecutor, eachKindReportsItsOutcome) {
                                         "url:shortcuts://run-shortcut?name=Focus"}));
 }
 
-TEST(MacActionExecutor, notGrantedReachesThePhoneAsItsText) {
-    auto accessibility = std::make_shared<test::FakeAccessibilityChecker>(false);
-    auto workspace = std::make_shared<test::RecordingWorkspace>();
-    MacActionExecutor executor(
-        std::make_shared<KeyboardExecutor>(std::make_shared<RecordingEventPoster>(), accessibility),
-        std::make_shared<AppLauncher>(workspace), std::make_shared<URLOpener>(workspace));
-    auto future = executor.execute(key("a"));
-    future.waitForFinished();
-    EXPECT_EQ(future.result(), failure("accessibility_not_granted"));
-    EXPECT_EQ(accessibility->settingsOpened, 1);
-}
-
 TEST(MacActionExecutor, macrosRunTheirStepsInOrderAndNest) {
     Harness harness;
     const auto macro = ActionSpec::macro(
@@ -199,23 +187,6 @@ TEST(MacActionExecutor, destroyingItCancelsWaitingMacros) {
     harness.executor.reset();
     EXPECT_TRUE(waiting.isCanceled());
     EXPECT_EQ(harness.pressed(), (std::vector<std::uint16_t>{0}));
-}
-
-TEST(AppLauncher, fallbacksTakeTheirRoutes) {
-    const std::vector<std::tuple<std::string, std::optional<std::string>, std::string>> cases{
-        {"org.example.Editor", "https://example.com/app", "app:org.example.Editor"},
-        {"org.example.Missing", "https://example.com/app", "url:https://example.com/app"},
-        {"org.example.Missing", "steam://run/1", "url:steam://run/1"},
-        {"org.example.Missing", "/opt/Editor/editor", "file:/opt/Editor/editor"},
-        {"org.example.Missing", "Editor/editor", "file:Editor/editor"},
-        {"", "/usr/bin/true", "file:/usr/bin/true"},
-    };
-    for (const auto& [bundleID, fallback, request] : cases) {
-        Harness harness;
-        EXPECT_EQ(harness.run(ActionSpec::launchApp(bundleID, fallback)),
-                  ExecuteOutcome::succeeded());
-        EXPECT_EQ(harness.workspace->requests(), std::vector<std::string>{request});
-    }
 }
 
 TEST(DryRunActionExecutor, recordsInCallOrderAndAlwaysSucceeds) {

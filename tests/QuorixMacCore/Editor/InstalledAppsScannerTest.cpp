@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QIcon>
 #include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -13,163 +12,140 @@
 namespace quorix {
 namespace {
 
-void writeFile(const QString& path, const QByteArray& contents) {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-    file.write(contents);
-}
-
-QByteArray application(const QByteArray& name, const QByteArray& extra = {}) {
-    QByteArray text = "[Desktop Entry]\nType=Application\nExec=true\n";
-    if (!name.isNull()) {
-        text += "Name=" + name + "\n";
-    }
-    return text + extra;
-}
-
-void writeImage(const QString& path, QSize size) {
-    QImage image(size, QImage::Format_ARGB32);
-    image.fill(Qt::red);
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
-    ASSERT_TRUE(image.save(path, "PNG")) << path.toStdString();
-}
-
-QSize pngSize(const std::optional<Bytes>& data) {
-    if (!data) {
-        return {};
-    }
-    QImage image;
-    image.loadFromData(data->data(), int(data->size()), "PNG");
-    return image.size();
-}
-
-std::vector<std::string> names(const std::vector<AppInfo>& apps) {
-    std::vector<std::string> result;
-    for (const AppInfo& app : apps) {
-        result.push_back(app.name);
-    }
-    return result;
-}
-
 class InstalledAppsScannerTest : public ::testing::Test {
 protected:
     QString at(const char* path) const { return root.filePath(QString::fromUtf8(path)); }
-    QString user(const char* file = "") const {
-        return at("user/applications/") + QString::fromUtf8(file);
+
+    void write(const char* path, const QByteArray& contents) const {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(at(path)).absolutePath()));
+        QFile file(at(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(contents);
     }
-    QString system(const char* file = "") const {
-        return at("system/applications/") + QString::fromUtf8(file);
+    void writeApp(const char* path, const char* name, const QByteArray& extra = {}) const {
+        write(path, "[Desktop Entry]\nType=Application\n" +
+                        (name ? "Name=" + QByteArray(name) + "\n" : QByteArray()) + extra);
+    }
+    QByteArray iconLine(const char* path) const { return "Icon=" + at(path).toUtf8() + "\n"; }
+    void writeImage(const char* path, QSize size) const {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::red);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(at(path)).absolutePath()));
+        ASSERT_TRUE(image.save(at(path), "PNG"));
     }
 
-    InstalledAppsScanner::Configuration configuration(QString locale = QStringLiteral("C")) const {
-        return {{user(), system(), at("missing/applications")}, std::move(locale)};
+    InstalledAppsScanner::Configuration configuration(const char* locale = "C") const {
+        return {{at("user/applications"), at("system/applications"), at("missing/applications")},
+                QString::fromLatin1(locale)};
     }
 
     QTemporaryDir root;
 };
 
-TEST_F(InstalledAppsScannerTest, listsWhatTheUserWouldSeeInTheirMenus) {
-    writeFile(user("/org.example.Editor.desktop"), application("User Editor"));
-    writeFile(user("/removed.desktop"), application("Removed", "Hidden=true\n"));
-    writeFile(user("/quiet.desktop"), application("Quiet", "NoDisplay=true\n"));
-    writeFile(user("/website.desktop"), "[Desktop Entry]\nType=Link\nName=Site\nURL=x\n");
-    writeFile(user("/unnamed.desktop"), application(QByteArray()));
-    writeFile(user("/.secret.desktop"), application("Secret"));
-    writeFile(user("/shouting.DESKTOP"), application("Shouting"));
-    writeFile(user("/nested/deep.desktop"), application("Deep"));
-    writeFile(user("/notes.txt"), application("Notes"));
-    writeFile(user("/broken.desktop"), "Name=No group at all\n");
-
-    writeFile(system("/org.example.Editor.desktop"), application("System Editor"));
-    writeFile(system("/removed.desktop"), application("Removed From System"));
-    writeFile(system("/quiet.desktop"), application("Quiet From System"));
-    writeFile(system("/broken.desktop"), application("fixed by system"));
-    writeFile(system("/cherry.desktop"), application("cherry"));
-    writeFile(system("/banana.desktop"), application("Banana"));
-    writeFile(system("/apple.desktop"), application("apple"));
-    writeFile(system("/also-apple.desktop"), application("Apple"));
-
-    InstalledAppsScanner scanner(configuration());
-    const std::vector<AppInfo> apps = scanner.scan();
-
-    EXPECT_EQ(names(apps), (std::vector<std::string>{"Apple", "apple", "Banana", "cherry",
-                                                     "fixed by system", "unnamed", "User Editor"}));
-    const auto editor = std::find_if(apps.begin(), apps.end(),
-                                     [](const AppInfo& app) { return app.name == "User Editor"; });
-    ASSERT_NE(editor, apps.end());
-    EXPECT_EQ(editor->bundleID, "org.example.Editor");
-    for (const AppInfo& app : apps) {
-        EXPECT_EQ(app.iconBase64, "") << app.name;
+QSize pngSize(const std::optional<Bytes>& data) {
+    QImage image;
+    if (data) {
+        image.loadFromData(data->data(), int(data->size()), "PNG");
     }
+    return image.size();
 }
 
-TEST_F(InstalledAppsScannerTest, equalNamesKeepTheirFolderOrder) {
-    writeFile(user("/zeta.desktop"), application("Same"));
-    writeFile(system("/alpha.desktop"), application("same"));
-    InstalledAppsScanner scanner(configuration());
-    const auto apps = scanner.scan();
-    ASSERT_EQ(apps.size(), 2u);
-    EXPECT_EQ(apps[0].bundleID, "zeta");
-    EXPECT_EQ(apps[1].bundleID, "alpha");
-}
+TEST_F(InstalledAppsScannerTest, listsWhatTheUserWouldSeeInTheirMenus) {
+    writeApp("user/applications/org.example.Editor.desktop", "User Editor");
+    writeApp("user/applications/removed.desktop", "Removed", "Hidden=true\n");
+    writeApp("user/applications/quiet.desktop", "Quiet", "NoDisplay=true\n");
+    write("user/applications/site.desktop", "[Desktop Entry]\nType=Link\nName=Site\n");
+    writeApp("user/applications/unnamed.desktop", nullptr);
+    writeApp("user/applications/.secret.desktop", "Secret");
+    writeApp("user/applications/shouting.DESKTOP", "Shouting");
+    writeApp("user/applications/nested/deep.desktop", "Deep");
+    write("user/applications/broken.desktop", "Name=No group at all\n");
 
-TEST_F(InstalledAppsScannerTest, namesFollowTheConfiguredLocale) {
-    writeFile(system("/calc.desktop"), application("Calculator", "Name[ja]=電卓\n"));
-    EXPECT_EQ(InstalledAppsScanner(configuration(QStringLiteral("ja_JP.UTF-8"))).scan()[0].name,
-              "電卓");
-    EXPECT_EQ(InstalledAppsScanner(configuration(QStringLiteral("C"))).scan()[0].name,
-              "Calculator");
+    writeApp("system/applications/org.example.Editor.desktop", "System Editor");
+    writeApp("system/applications/removed.desktop", "Removed From System");
+    writeApp("system/applications/quiet.desktop", "Quiet From System");
+    writeApp("system/applications/broken.desktop", "fixed by system");
+    writeApp("system/applications/cherry.desktop", "cherry", "Name[ja]=さくらんぼ\n");
+    writeApp("system/applications/banana.desktop", "Banana");
+    writeApp("system/applications/apple.desktop", "apple");
+    writeApp("system/applications/also-apple.desktop", "Apple");
+
+    const std::vector<AppInfo> expected{{"Apple", "also-apple", ""},
+                                        {"apple", "apple", ""},
+                                        {"Banana", "banana", ""},
+                                        {"cherry", "cherry", ""},
+                                        {"fixed by system", "broken", ""},
+                                        {"unnamed", "unnamed", ""},
+                                        {"User Editor", "org.example.Editor", ""}};
+    EXPECT_EQ(InstalledAppsScanner(configuration()).scan(), expected);
+
+    const auto japanese = InstalledAppsScanner(configuration("ja_JP.UTF-8")).scan();
+    EXPECT_EQ(japanese.back().name, "さくらんぼ");
 }
 
 TEST_F(InstalledAppsScannerTest, keepsItsFirstCatalogueForItsLife) {
-    writeFile(system("/one.desktop"), application("One"));
+    writeApp("system/applications/one.desktop", "One");
     InstalledAppsScanner scanner(configuration());
-    ASSERT_EQ(scanner.scan().size(), 1u);
-    writeFile(system("/two.desktop"), application("Two"));
+    std::vector<QFuture<std::vector<AppInfo>>> firstCalls;
+    for (int i = 0; i < 4; ++i) {
+        firstCalls.push_back(QtConcurrent::run([&scanner] { return scanner.scan(); }));
+    }
+    for (auto& call : firstCalls) {
+        EXPECT_EQ(call.result().size(), 1u);
+    }
+    writeApp("system/applications/two.desktop", "Two");
     EXPECT_EQ(scanner.scan().size(), 1u);
     EXPECT_EQ(InstalledAppsScanner(configuration()).scan().size(), 2u);
 }
 
-TEST_F(InstalledAppsScannerTest, iconsComeFromFilesAtTheirOwnSizeAtMost) {
-    writeImage(at("icons/small.png"), {64, 64});
-    writeImage(at("icons/wide.png"), {1024, 512});
-    writeFile(at("icons/vector.svg"),
-              "<svg xmlns='http://www.w3.org/2000/svg' width='32' height='16'>"
-              "<rect width='32' height='16' fill='blue'/></svg>");
-    writeFile(system("/small.desktop"),
-              application("Small", "Icon=" + at("icons/small.png").toUtf8() + "\n"));
-    writeFile(system("/wide.desktop"),
-              application("Wide", "Icon=" + at("icons/wide.png").toUtf8() + "\n"));
-    writeFile(system("/vector.desktop"),
-              application("Vector", "Icon=" + at("icons/vector.svg").toUtf8() + "\n"));
+TEST_F(InstalledAppsScannerTest, rendersIconFilesNeverEnlargedAndKeepsTheFirst) {
+    writeImage("icons/small.png", {64, 64});
+    writeImage("icons/wide.png", {1024, 512});
+    write("icons/vector.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='32' height='16'>"
+                              "<rect width='32' height='16' fill='blue'/></svg>");
+    writeApp("system/applications/small.desktop", "Small", iconLine("icons/small.png"));
+    writeApp("system/applications/wide.desktop", "Wide", iconLine("icons/wide.png"));
+    writeApp("system/applications/vector.desktop", "Vector", iconLine("icons/vector.svg"));
+    writeApp("system/applications/late.desktop", "Late", iconLine("icons/late.png"));
+    writeApp("system/applications/quiet.desktop", "Quiet",
+             "NoDisplay=true\n" + iconLine("icons/small.png"));
+    writeApp("user/applications/removed.desktop", "Removed", "Hidden=true\n");
+    writeApp("system/applications/removed.desktop", "Removed", iconLine("icons/small.png"));
+    write("system/applications/link.desktop",
+          "[Desktop Entry]\nType=Link\n" + iconLine("icons/small.png"));
+    writeApp("escape.desktop", "Escape", iconLine("icons/small.png"));
 
     InstalledAppsScanner scanner(configuration());
     EXPECT_EQ(pngSize(scanner.iconData("small", 512)), QSize(64, 64));
     EXPECT_EQ(pngSize(scanner.iconData("wide", 512)), QSize(512, 256));
     EXPECT_EQ(pngSize(scanner.iconData("vector", 512)), QSize(512, 256));
-    // The first rendering of an ID is the one kept.
     EXPECT_EQ(pngSize(scanner.iconData("wide", 64)), QSize(512, 256));
     EXPECT_EQ(pngSize(InstalledAppsScanner(configuration()).iconData("wide", 64)), QSize(64, 32));
+    EXPECT_EQ(pngSize(scanner.iconData("quiet", 512)), QSize(64, 64));
+
+    // A missing icon is not remembered: once the file appears, it is found.
+    EXPECT_EQ(scanner.iconData("late", 512), std::nullopt);
+    writeImage("icons/late.png", {16, 16});
+    EXPECT_EQ(pngSize(scanner.iconData("late", 512)), QSize(16, 16));
+
+    for (const char* id : {"removed", "link", "unknown", "", "../../escape", ".hidden"}) {
+        EXPECT_EQ(scanner.iconData(id, 512), std::nullopt) << id;
+    }
 }
 
-TEST_F(InstalledAppsScannerTest, iconsComeFromTheIconTheme) {
-    const QString themes = root.filePath(QStringLiteral("themes"));
-    writeFile(themes + QStringLiteral("/made-up/index.theme"),
-              "[Icon Theme]\nName=Made up\nDirectories=48x48/apps\n\n"
-              "[48x48/apps]\nSize=48\nType=Fixed\n");
-    writeImage(themes + QStringLiteral("/made-up/48x48/apps/made-up-app.png"), {48, 48});
-    writeFile(system("/themed.desktop"), application("Themed", "Icon=made-up-app\n"));
-    writeFile(system("/suffixed.desktop"), application("Suffixed", "Icon=made-up-app.png\n"));
-    writeFile(system("/unthemed.desktop"), application("Unthemed", "Icon=no-such-icon\n"));
-
+TEST_F(InstalledAppsScannerTest, rendersThemeIconsOffTheMainThread) {
+    write("themes/made-up/index.theme", "[Icon Theme]\nName=Made up\nDirectories=48x48/apps\n\n"
+                                        "[48x48/apps]\nSize=48\nType=Fixed\n");
+    writeImage("themes/made-up/48x48/apps/made-up-app.png", {48, 48});
+    writeApp("system/applications/themed.desktop", "Themed", "Icon=made-up-app\n");
+    writeApp("system/applications/suffixed.desktop", "Suffixed", "Icon=made-up-app.png\n");
+    writeApp("system/applications/unthemed.desktop", "Unthemed", "Icon=no-such-icon\n");
     const QStringList savedPaths = QIcon::themeSearchPaths();
     const QString savedTheme = QIcon::themeName();
-    QIcon::setThemeSearchPaths({themes});
+    QIcon::setThemeSearchPaths({at("themes")});
     QIcon::setThemeName(QStringLiteral("made-up"));
 
     InstalledAppsScanner scanner(configuration());
-    // Off the main thread, as the editor and the server ask for icons.
     EXPECT_EQ(pngSize(QtConcurrent::run([&] { return scanner.iconData("themed", 512); }).result()),
               QSize(48, 48));
     EXPECT_EQ(pngSize(scanner.iconData("suffixed", 32)), QSize(32, 32));
@@ -179,53 +155,26 @@ TEST_F(InstalledAppsScannerTest, iconsComeFromTheIconTheme) {
     QIcon::setThemeName(savedTheme);
 }
 
-TEST_F(InstalledAppsScannerTest, iconsOnlyForApplicationsThatExist) {
-    const QString iconPath = root.filePath(QStringLiteral("icons/late.png"));
-    const QByteArray icon = "Icon=" + iconPath.toUtf8() + "\n";
-    writeImage(at("icons/late-other.png"), {16, 16});
-    writeFile(user("/removed.desktop"), application("Removed", "Hidden=true\n" + icon));
-    writeFile(system("/removed.desktop"), application("Removed", icon));
-    writeFile(system("/quiet.desktop"), application("Quiet", "NoDisplay=true\n" + icon));
-    writeFile(system("/late.desktop"), application("Late", icon));
-    writeFile(system("/link.desktop"), "[Desktop Entry]\nType=Link\n" + icon);
-    writeFile(at("escape.desktop"), application("Escape", icon));
-
-    InstalledAppsScanner scanner(configuration());
-    // A missing icon is not remembered: once the file appears, it is found.
-    EXPECT_EQ(scanner.iconData("late", 512), std::nullopt);
-    writeImage(iconPath, {16, 16});
-    EXPECT_EQ(pngSize(scanner.iconData("late", 512)), QSize(16, 16));
-    EXPECT_EQ(pngSize(scanner.iconData("quiet", 512)), QSize(16, 16));
-    for (const char* id : {"removed", "link", "unknown", "", "../../escape", ".hidden"}) {
-        EXPECT_EQ(scanner.iconData(id, 512), std::nullopt) << id;
-    }
-}
-
 TEST(InstalledAppsScanner, configurationFromEnvironmentPutsTheUserFirst) {
     const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
     const QByteArray savedDirs = qgetenv("XDG_DATA_DIRS");
-    struct Case {
-        const char* home;
-        const char* dirs;
-        QStringList expected;
-    };
     const QString homeDefault = QDir::homePath() + QStringLiteral("/.local/share/applications");
-    const QStringList systemDefault{QStringLiteral("/usr/local/share/applications"),
-                                    QStringLiteral("/usr/share/applications")};
-    const Case cases[] = {
+    const QStringList defaults{homeDefault, QStringLiteral("/usr/local/share/applications"),
+                               QStringLiteral("/usr/share/applications")};
+    const std::tuple<const char*, const char*, QStringList> cases[] = {
         {"/home/me/data",
          "/opt/a:relative/b::/opt/c",
          {QStringLiteral("/home/me/data/applications"), QStringLiteral("/opt/a/applications"),
           QStringLiteral("/opt/c/applications")}},
-        {"", "", QStringList{homeDefault} + systemDefault},
-        {"relative", "relative", QStringList{homeDefault} + systemDefault},
+        {"", "", defaults},
+        {"relative", "relative", defaults},
     };
-    for (const Case& c : cases) {
-        qputenv("XDG_DATA_HOME", c.home);
-        qputenv("XDG_DATA_DIRS", c.dirs);
+    for (const auto& [home, dirs, expected] : cases) {
+        qputenv("XDG_DATA_HOME", home);
+        qputenv("XDG_DATA_DIRS", dirs);
         EXPECT_EQ(InstalledAppsScanner::Configuration::fromEnvironment().applicationDirectories,
-                  c.expected)
-            << c.home << " " << c.dirs;
+                  expected)
+            << home << " " << dirs;
     }
     qputenv("XDG_DATA_HOME", savedHome);
     qputenv("XDG_DATA_DIRS", savedDirs);

@@ -1,5 +1,6 @@
 #include "QuorixMacCore/Platform/ServiceRegistrar.h"
 #include "QuorixMacCore/Support/PrivateDNSSDDaemons.h"
+#include "QuorixMacCore/Transport/BonjourTXTRecord.h"
 
 #include <QCoreApplication>
 
@@ -8,68 +9,85 @@
 namespace quorix {
 namespace {
 
-using testing::BrowsedService;
-
 const QString serviceType = QStringLiteral("_quorix._tcp");
 
-// Tests on this machine may run side by side and share the loopback multicast group.
-QString uniqueName(const char* stem) {
-    return QString::fromUtf8(stem) + QStringLiteral(" %1").arg(QCoreApplication::applicationPid());
-}
-
-const BrowsedService* named(const std::vector<BrowsedService>& services, const QString& name) {
-    for (const BrowsedService& service : services) {
+std::optional<testing::BrowsedService> seen(const std::vector<testing::BrowsedService>& services,
+                                            const QString& name) {
+    for (const auto& service : services) {
         if (service.name == name && service.type == serviceType) {
-            return &service;
+            return service;
         }
     }
-    return nullptr;
+    return std::nullopt;
 }
 
-TEST(DNSSDServiceRegistrar, announcesReplacesAndWithdrawsAService) {
+std::map<QString, QString> asMap(const std::vector<TXTRecordEntry>& entries) {
+    std::map<QString, QString> map;
+    for (const TXTRecordEntry& entry : entries) {
+        map[entry.key] = entry.value;
+    }
+    return map;
+}
+
+TEST(DNSSDServiceRegistrar, announcesReplacesAndWithdrawsTheServersRecord) {
     testing::PrivateDNSSDDaemons daemons;
     const auto failure = daemons.start();
     ASSERT_FALSE(failure) << failure->toStdString();
 
+    // Tests may run side by side and share the loopback multicast group.
+    const QString name = QStringLiteral("Büro.Mac %1").arg(QCoreApplication::applicationPid());
+    BonjourTXTRecord::Fields fields{BonjourTXTRecord::macDeviceType,
+                                    BonjourTXTRecord::protocolVersion,
+                                    std::nullopt,
+                                    BonjourTXTRecord::securityPlain,
+                                    QStringLiteral("10.0.0.2"),
+                                    47001,
+                                    QString()};
     const auto registrar = makeSystemServiceRegistrar();
     QString confirmedName;
-    registrar->onRegistered = [&](const QString& name) { confirmedName = name; };
-    const QString name = uniqueName("Büro.Mac");
-    ServiceRegistration registration{name,
-                                     serviceType,
-                                     47001,
-                                     {{QStringLiteral("pairingCode"), QStringLiteral("123456")},
-                                      {QStringLiteral("host"), QStringLiteral("10.0.0.2")},
-                                      {QStringLiteral("empty"), QString()}}};
-    ASSERT_EQ(registrar->registerService(registration), std::nullopt);
+    registrar->onRegistered = [&](const QString& confirmed) { confirmedName = confirmed; };
+    const auto browseFor = [&](std::size_t keys) {
+        return seen(daemons.browseUntil(serviceType,
+                                        [&](const auto& found) {
+                                            const auto service = seen(found, name);
+                                            return service && service->txt.size() == keys;
+                                        }),
+                    name);
+    };
+
+    ASSERT_EQ(
+        registrar->registerService({name, serviceType, 47001, BonjourTXTRecord::entries(fields)}),
+        std::nullopt);
     EXPECT_EQ(qgetenv("AVAHI_COMPAT_NOWARN"), "1");
     EXPECT_TRUE(testing::pumpUntil([&] { return !confirmedName.isEmpty(); }));
     EXPECT_EQ(confirmedName, name);
+    auto service = browseFor(6);
+    ASSERT_TRUE(service);
+    EXPECT_EQ(service->port, 47001);
+    EXPECT_EQ(service->txt, asMap(BonjourTXTRecord::entries(fields)));
 
-    auto services = daemons.browseUntil(
-        serviceType, [&](const auto& found) { return named(found, name) != nullptr; });
-    ASSERT_NE(named(services, name), nullptr);
-    EXPECT_EQ(named(services, name)->port, 47001);
-    EXPECT_EQ(named(services, name)->txt,
-              (std::map<QString, QString>{{QStringLiteral("pairingCode"), QStringLiteral("123456")},
-                                          {QStringLiteral("host"), QStringLiteral("10.0.0.2")},
-                                          {QStringLiteral("empty"), QString()}}));
+    fields.pairingCode = QStringLiteral("042917");
+    ASSERT_EQ(
+        registrar->registerService({name, serviceType, 47001, BonjourTXTRecord::entries(fields)}),
+        std::nullopt);
+    service = browseFor(7);
+    ASSERT_TRUE(service);
+    EXPECT_EQ(service->txt, asMap(BonjourTXTRecord::entries(fields)));
 
-    registration.txtRecord = {{QStringLiteral("pairingCode"), QStringLiteral("654321")}};
-    ASSERT_EQ(registrar->registerService(registration), std::nullopt);
-    services = daemons.browseUntil(serviceType, [&](const auto& found) {
-        return named(found, name) && named(found, name)->txt.size() == 1;
-    });
-    ASSERT_NE(named(services, name), nullptr);
-    EXPECT_EQ(
-        named(services, name)->txt,
-        (std::map<QString, QString>{{QStringLiteral("pairingCode"), QStringLiteral("654321")}}));
+    // 30 kanji are 90 bytes of UTF-8, more than a DNS label holds; 21 are 63.
+    const auto longNamed = makeSystemServiceRegistrar();
+    QString longConfirmedName;
+    longNamed->onRegistered = [&](const QString& confirmed) { longConfirmedName = confirmed; };
+    ASSERT_EQ(longNamed->registerService({QString(30, QChar(0x6F22)), serviceType, 47004, {}}),
+              std::nullopt);
+    EXPECT_TRUE(testing::pumpUntil([&] { return !longConfirmedName.isEmpty(); }));
+    EXPECT_EQ(longConfirmedName, QString(21, QChar(0x6F22)));
 
     registrar->unregister();
     EXPECT_FALSE(registrar->isRegistered());
-    services = daemons.browseUntil(
-        serviceType, [&](const auto& found) { return named(found, name) == nullptr; });
-    EXPECT_EQ(named(services, name), nullptr);
+    EXPECT_FALSE(seen(
+        daemons.browseUntil(serviceType, [&](const auto& found) { return !seen(found, name); }),
+        name));
 }
 
 TEST(DNSSDServiceRegistrar, reportsALostResponder) {
@@ -82,7 +100,11 @@ TEST(DNSSDServiceRegistrar, reportsALostResponder) {
     std::optional<ServiceRegistrationError> lost;
     registrar->onRegistered = [&](const QString&) { confirmed = true; };
     registrar->onFailed = [&](const ServiceRegistrationError& error) { lost = error; };
-    ASSERT_EQ(registrar->registerService({uniqueName("Lost"), serviceType, 47002, {}}),
+    ASSERT_EQ(registrar->registerService(
+                  {QStringLiteral("Lost %1").arg(QCoreApplication::applicationPid()),
+                   serviceType,
+                   47002,
+                   {}}),
               std::nullopt);
     ASSERT_TRUE(testing::pumpUntil([&] { return confirmed; }));
 
@@ -95,33 +117,27 @@ TEST(DNSSDServiceRegistrar, refusesWhatCannotBeAnnounced) {
     // No fixture runs, so no bus answers at the address.
     testing::PrivateDNSSDDaemons::systemBusAddress();
     const auto registrar = makeSystemServiceRegistrar();
-
-    const auto noResponder =
-        registrar->registerService({QStringLiteral("Nobody"), serviceType, 1, {}});
-    ASSERT_TRUE(noResponder);
-    EXPECT_EQ(noResponder->code, -65537);
-    EXPECT_EQ(
-        noResponder->description(),
-        QStringLiteral("DNS-SD registration failed with error -65537 (no responder answered)."));
-    EXPECT_FALSE(registrar->isRegistered());
-
-    struct Case {
-        const char* what;
-        TXTRecordEntry entry;
+    const std::tuple<const char*, TXTRecordEntry, int, const char*> cases[] = {
+        {"no responder",
+         {QStringLiteral("a"), QStringLiteral("b")},
+         -65537,
+         "DNS-SD registration failed with error -65537 (no responder answered)."},
+        {"value too long",
+         {QStringLiteral("fingerprint"), QString(250, u'A')},
+         -65549,
+         "DNS-SD registration failed with error -65549 (invalid name, type or TXT record)."},
+        {"empty key", {QString(), QStringLiteral("x")}, -65549, nullptr},
+        {"key with equals sign", {QStringLiteral("a=b"), QStringLiteral("x")}, -65549, nullptr},
     };
-    const Case cases[] = {
-        {"value too long", {QStringLiteral("fingerprint"), QString(250, u'A')}},
-        {"empty key", {QString(), QStringLiteral("x")}},
-        {"key with equals sign", {QStringLiteral("a=b"), QStringLiteral("x")}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& [what, entry, code, description] : cases) {
         const auto refused =
-            registrar->registerService({QStringLiteral("Bad"), serviceType, 1, {c.entry}});
-        ASSERT_TRUE(refused) << c.what;
-        EXPECT_EQ(refused->code, -65549) << c.what;
-        EXPECT_EQ(refused->description(),
-                  QStringLiteral("DNS-SD registration failed with error -65549 "
-                                 "(invalid name, type or TXT record)."));
+            registrar->registerService({QStringLiteral("Bad"), serviceType, 1, {entry}});
+        ASSERT_TRUE(refused) << what;
+        EXPECT_EQ(refused->code, code) << what;
+        if (description) {
+            EXPECT_EQ(refused->description(), QString::fromUtf8(description));
+        }
+        EXPECT_FALSE(registrar->isRegistered());
     }
 }
 

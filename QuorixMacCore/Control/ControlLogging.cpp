@@ -1,0 +1,5 @@
+#include "QuorixMacCore/Control/ControlLogging.h"
+
+namespace quorix {
+Q_LOGGING_CATEGORY(lcControl, "quorix.mac.control")
+} // namespace quorix

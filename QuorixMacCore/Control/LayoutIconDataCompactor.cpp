@@ -1,0 +1,41 @@
+#include "QuorixMacCore/Control/LayoutIconDataCompactor.h"
+
+#include "QuorixMacCore/Control/MacIconDataNormalizer.h"
+
+namespace quorix::LayoutIconDataCompactor {
+
+std::vector<Replacement> replacements(const LayoutRecord& layout) {
+    std::vector<Replacement> found;
+    for (std::size_t pageIndex = 0; pageIndex < layout.pages.size(); ++pageIndex) {
+        const PageRecord& page = layout.pages[pageIndex];
+        for (std::size_t buttonIndex = 0; buttonIndex < page.buttons.size(); ++buttonIndex) {
+            const auto* custom =
+                std::get_if<IconRef::Custom>(&page.buttons[buttonIndex].icon.value);
+            if (custom == nullptr) {
+                continue;
+            }
+            std::optional<Bytes> candidate =
+                MacIconDataNormalizer::downsampledPNGData(custom->data, maxCustomIconPixelSide);
+            if (candidate && candidate->size() < custom->data.size()) {
+                found.push_back({pageIndex, buttonIndex, std::move(*candidate)});
+            }
+        }
+    }
+    return found;
+}
+
+void apply(LayoutRecord& layout, std::vector<Replacement> replacements) {
+    for (Replacement& replacement : replacements) {
+        layout.pages.at(replacement.pageIndex).buttons.at(replacement.buttonIndex).icon =
+            IconRef::custom(std::move(replacement.data));
+    }
+}
+
+Compacted compact(LayoutRecord layout) {
+    std::vector<Replacement> found = replacements(layout);
+    const bool changed = !found.empty();
+    apply(layout, std::move(found));
+    return {std::move(layout), changed};
+}
+
+} // namespace quorix::LayoutIconDataCompactor

@@ -1,0 +1,217 @@
+#include "QuorixProtocol/ProtocolJSON.h"
+#include "QuorixMacCore/Support/WebSocketServerHarness.h"
+#include "QuorixMacCore/Support/WebSocketTestClient.h"
+
+#include <QTcpServer>
+
+#include <gtest/gtest.h>
+#include <set>
+
+namespace quorix {
+namespace {
+
+using testing::WebSocketServerHarness;
+using testing::WebSocketTestClient;
+using Client = QuorixClientMessage;
+using Server = QuorixServerMessage;
+
+LayoutRecord layoutNamed(const std::string& pageName) {
+    PageRecord page;
+    page.id = UUID::random();
+    page.name = pageName;
+    LayoutRecord layout;
+    layout.id = UUID::random();
+    layout.pages = {page};
+    layout.updatedAt = Date(std::chrono::seconds(1'700'000'000));
+    return layout;
+}
+
+std::set<QString> keysOf(const ServiceRegistration& registration) {
+    std::set<QString> keys;
+    for (const TXTRecordEntry& entry : registration.txtRecord) {
+        keys.insert(entry.key);
+    }
+    return keys;
+}
+
+QString valueOf(const ServiceRegistration& registration, const QString& key) {
+    for (const TXTRecordEntry& entry : registration.txtRecord) {
+        if (entry.key == key) {
+            return entry.value;
+        }
+    }
+    return {};
+}
+
+TEST(WebSocketServerError, descriptions) {
+    EXPECT_EQ(WebSocketServerError::listenerFailed(QStringLiteral("Address in use")).description(),
+              QStringLiteral("The WebSocket listener failed: Address in use"));
+    EXPECT_EQ(WebSocketServerError::startTimedOut().description(),
+              QStringLiteral("The WebSocket listener did not become ready in time."));
+    EXPECT_EQ(WebSocketServerError::missingTLSIdentity().description(),
+              QStringLiteral("Secure mode requires a TLS identity."));
+}
+
+TEST(WebSocketServer, startsStopsAndStartsAgainOnTheSamePort) {
+    WebSocketServerHarness harness;
+    const std::uint16_t port = harness.start();
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(harness.server->port(), port);
+
+    WebSocketTestClient before;
+    ASSERT_TRUE(before.open(port));
+    ASSERT_TRUE(testing::waitUntil([&] { return harness.server->sessionCount() == 1; }));
+
+    harness.server->stop();
+    EXPECT_EQ(harness.server->sessionCount(), 0u);
+    EXPECT_TRUE(before.waitForDisconnect());
+    EXPECT_EQ(harness.server->port(), port);
+
+    const auto again = harness.server->start(port, false);
+    ASSERT_TRUE(again) << again.error().description().toStdString();
+    EXPECT_EQ(*again, port);
+    WebSocketTestClient after;
+    ASSERT_TRUE(after.open(port));
+    after.send({Client::RequestState{}});
+    EXPECT_EQ(after.readMessage(),
+              (Server{Server::AuthFailure{AuthFailureReason::notAuthenticated}}));
+}
+
+TEST(WebSocketServer, aPortInUseFailsTheStartWithTheSystemsReason) {
+    QTcpServer occupant;
+    ASSERT_TRUE(occupant.listen(QHostAddress::Any, 0));
+    WebSocketServerHarness harness;
+    const auto started = harness.server->start(occupant.serverPort(), false);
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error().kind, WebSocketServerError::Kind::listenerFailed);
+    EXPECT_FALSE(started.error().platformError.isEmpty());
+    EXPECT_TRUE(started.error().description().startsWith(
+        QStringLiteral("The WebSocket listener failed: ")));
+    EXPECT_FALSE(harness.server->port());
+}
+
+TEST(WebSocketServer, secureModeWithoutAnIdentityOpensNothing) {
+    WebSocketServerHarness harness;
+    WebSocketServer secure(QStringLiteral("Desk"), harness.pairingService, harness.executor,
+                           harness.scanner, TransportSecurityMode::secureSelfSigned, std::nullopt,
+                           QString(), harness.listenerQueue, harness.connectionQueue);
+    const auto started = secure.start(0, true);
+    ASSERT_FALSE(started);
+    EXPECT_EQ(started.error(), WebSocketServerError::missingTLSIdentity());
+    EXPECT_FALSE(secure.port());
+    EXPECT_EQ(secure.sessionCount(), 0u);
+    EXPECT_FALSE(secure.fingerprintSHA256());
+}
+
+TEST(WebSocketServer, stopWithoutStartIsHarmless) {
+    WebSocketServerHarness harness;
+    harness.server->stop();
+    harness.server->stop();
+    EXPECT_EQ(harness.server->sessionCount(), 0u);
+    EXPECT_EQ(harness.server->broadcastLayoutChanged(layoutNamed("x")), 0);
+}
+
+TEST(WebSocketServer, broadcastReachesAuthenticatedPhonesOnly) {
+    WebSocketServerHarness harness;
+    const std::uint16_t port = harness.start();
+    ASSERT_NE(port, 0);
+
+    WebSocketTestClient first;
+    WebSocketTestClient second;
+    WebSocketTestClient stranger;
+    WebSocketTestClient handshaking;
+    ASSERT_TRUE(first.open(port));
+    ASSERT_TRUE(first.pair(harness.issueCode()));
+    ASSERT_TRUE(second.open(port));
+    ASSERT_TRUE(second.pair(harness.issueCode()));
+    ASSERT_TRUE(stranger.open(port));
+    ASSERT_TRUE(handshaking.connectTo(port));
+    handshaking.sendRaw("GET / HTTP/1.1\r\n");
+    ASSERT_TRUE(testing::waitUntil([&] { return harness.server->sessionCount() == 4; }));
+
+    const LayoutRecord layout = layoutNamed("同期");
+    EXPECT_EQ(harness.server->broadcastLayoutChanged(layout), 2);
+
+    const Encoded expected = ProtocolJSON::encode(Server{Server::LayoutChanged{layout}});
+    for (WebSocketTestClient* phone : {&first, &second}) {
+        const auto frame = phone->readFrame();
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->opcode, WebSocketOpcode::text);
+        EXPECT_EQ(frame->payload, QByteArray::fromStdString(*expected));
+    }
+    // The next thing the stranger hears is the answer to its own request.
+    stranger.send({Client::RequestState{}});
+    EXPECT_EQ(stranger.readMessage(),
+              (Server{Server::AuthFailure{AuthFailureReason::notAuthenticated}}));
+    EXPECT_TRUE(handshaking.staysQuiet(std::chrono::milliseconds(200)));
+    EXPECT_TRUE(handshaking.buffer().isEmpty());
+}
+
+TEST(WebSocketServer, closedConnectionsLeaveTheRegistry) {
+    WebSocketServerHarness harness;
+    const std::uint16_t port = harness.start();
+    auto staying = std::make_unique<WebSocketTestClient>();
+    ASSERT_TRUE(staying->open(port));
+    ASSERT_TRUE(staying->pair(harness.issueCode()));
+    {
+        WebSocketTestClient leaving;
+        ASSERT_TRUE(leaving.open(port));
+        ASSERT_TRUE(leaving.pair(harness.issueCode()));
+        ASSERT_TRUE(testing::waitUntil([&] { return harness.server->sessionCount() == 2; }));
+        leaving.socket().disconnectFromHost();
+    }
+    EXPECT_TRUE(testing::waitUntil([&] { return harness.server->sessionCount() == 1; }));
+    EXPECT_EQ(harness.server->broadcastLayoutChanged(layoutNamed("a")), 1);
+    staying.reset();
+    EXPECT_TRUE(testing::waitUntil([&] { return harness.server->sessionCount() == 0; }));
+}
+
+TEST(WebSocketServer, advertisesTheDesignedRecordAndUpdatesTheCode) {
+    WebSocketServerHarness harness;
+    const std::uint16_t port = harness.start(true);
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(testing::waitUntil([&] {
+        std::scoped_lock lock(harness.registrations->mutex);
+        return harness.registrations->registrations.size() == 1;
+    }));
+    {
+        std::scoped_lock lock(harness.registrations->mutex);
+        const ServiceRegistration& first = harness.registrations->registrations.front();
+        EXPECT_EQ(first.name, QStringLiteral("Test Desk"));
+        EXPECT_EQ(first.type, QStringLiteral("_quorix._tcp"));
+        EXPECT_EQ(first.port, port);
+        EXPECT_EQ(keysOf(first),
+                  (std::set<QString>{QStringLiteral("deviceType"), QStringLiteral("version"),
+                                     QStringLiteral("fingerprint"), QStringLiteral("security"),
+                                     QStringLiteral("host"), QStringLiteral("port")}));
+        EXPECT_EQ(valueOf(first, QStringLiteral("deviceType")), QStringLiteral("mac"));
+        EXPECT_EQ(valueOf(first, QStringLiteral("version")), QStringLiteral("m1"));
+        EXPECT_EQ(valueOf(first, QStringLiteral("fingerprint")), QString());
+        EXPECT_EQ(valueOf(first, QStringLiteral("security")), QStringLiteral("plain"));
+        EXPECT_EQ(valueOf(first, QStringLiteral("port")), QString::number(port));
+    }
+
+    harness.server->updatePairingCode(QStringLiteral("042917"));
+    ASSERT_TRUE(testing::waitUntil([&] {
+        std::scoped_lock lock(harness.registrations->mutex);
+        return harness.registrations->registrations.size() == 2;
+    }));
+    std::scoped_lock lock(harness.registrations->mutex);
+    const ServiceRegistration& second = harness.registrations->registrations.back();
+    EXPECT_EQ(second.txtRecord.size(), 7u);
+    EXPECT_EQ(valueOf(second, QStringLiteral("pairingCode")), QStringLiteral("042917"));
+    EXPECT_EQ(second.port, port);
+}
+
+TEST(WebSocketServer, startsWithoutAResponder) {
+    WebSocketServerHarness harness;
+    harness.registrations->failWith = ServiceRegistrationError{-65537};
+    const std::uint16_t port = harness.start(true);
+    ASSERT_NE(port, 0);
+    WebSocketTestClient phone;
+    ASSERT_TRUE(phone.open(port));
+    ASSERT_TRUE(phone.pair(harness.issueCode()));
+}
+
+} // namespace
+} // namespace quorix
