@@ -132,7 +132,6 @@ void QuorixMacServerController::start() {
     setLastError(std::nullopt);
     setStatus(SyncStatusText::waitingForPhone);
     setHasReceivedIPhoneLayout(false);
-    qCInfo(lcControl) << "Listening on port" << *started;
 }
 
 void QuorixMacServerController::stop() {

@@ -1,9 +1,9 @@
 #include "QuorixMacCore/Control/QuorixMacServerController.h"
 
 #include "QuorixMacCore/Pairing/PairingTokenStore.h"
-#include "Support/InMemoryUserDefaults.h"
-#include "Support/WebSocketServerHarness.h"
-#include "Support/WebSocketTestClient.h"
+#include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/WebSocketServerHarness.h"
+#include "QuorixMacCore/Support/WebSocketTestClient.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -147,8 +147,8 @@ TEST_F(QuorixMacServerControllerTest, startsOnItsDefaultLayoutWhenNothingIsStore
     EXPECT_EQ(layout.pages[0].gridColumns, 3);
     EXPECT_EQ(layout.pages[0].gridRows, 5);
     EXPECT_TRUE(layout.pages[0].buttons.empty());
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホ未同期");
-    EXPECT_EQ(made.editorState().syncStatusText(), u"スマホ未同期");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホ未同期");
+    EXPECT_EQ(made.editorState().syncStatusText().toStdString(), "スマホ未同期");
     EXPECT_FALSE(made.isRunning());
     EXPECT_FALSE(made.port());
     EXPECT_TRUE(made.pairingCode().isEmpty());
@@ -171,8 +171,8 @@ TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
     EXPECT_EQ(made.pairingCode().size(), 6);
     EXPECT_TRUE(made.fingerprint().isEmpty());
     EXPECT_FALSE(made.lastError());
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホ接続待ち");
-    EXPECT_EQ(made.editorState().syncStatusText(), u"スマホ接続待ち");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホ接続待ち");
+    EXPECT_EQ(made.editorState().syncStatusText().toStdString(), "スマホ接続待ち");
     EXPECT_EQ(running.count(), 1);
     EXPECT_EQ(errors.count(), 0);
 
@@ -191,7 +191,7 @@ TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
     EXPECT_FALSE(made.isRunning());
     EXPECT_FALSE(made.port());
     EXPECT_TRUE(made.pairingCode().isEmpty());
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホ接続待ち");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホ接続待ち");
     WebSocketTestClient late;
     EXPECT_FALSE(late.connectTo(port));
 
@@ -211,14 +211,20 @@ TEST_F(QuorixMacServerControllerTest, refreshingACodeWhileStoppedStartsTheServer
     EXPECT_EQ(made.pairingCode().size(), 6);
 
     // The advertisement follows the code.
-    std::scoped_lock lock(registrations->mutex);
-    ASSERT_FALSE(registrations->registrations.empty());
-    const auto& txt = registrations->registrations.back().txtRecord;
-    const auto code = std::find_if(txt.begin(), txt.end(), [](const TXTRecordEntry& entry) {
-        return entry.key == u"pairingCode";
-    });
-    ASSERT_NE(code, txt.end());
-    EXPECT_EQ(code->value, made.pairingCode());
+    const auto advertisedCode = [&]() -> std::optional<QString> {
+        std::scoped_lock lock(registrations->mutex);
+        if (registrations->registrations.empty()) {
+            return std::nullopt;
+        }
+        for (const TXTRecordEntry& entry : registrations->registrations.back().txtRecord) {
+            if (entry.key == u"pairingCode") {
+                return entry.value;
+            }
+        }
+        return std::nullopt;
+    };
+    EXPECT_TRUE(waitUntil([&] { return advertisedCode() == made.pairingCode(); }))
+        << advertisedCode().value_or(QStringLiteral("none")).toStdString();
 }
 
 TEST_F(QuorixMacServerControllerTest, aPortInUseLeavesItStoppedWithTheErrorUntilAStartWorks) {
@@ -234,9 +240,9 @@ TEST_F(QuorixMacServerControllerTest, aPortInUseLeavesItStoppedWithTheErrorUntil
     EXPECT_TRUE(made.lastError()->startsWith(u"The WebSocket listener failed: "))
         << made.lastError()->toStdString();
     // A failed start is not a synchronisation event.
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホ未同期");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホ未同期");
     made.syncEditorLayoutToConnectedIPhones();
-    EXPECT_EQ(made.lastSyncMessage(), u"受け取りが起動していません");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "受け取りが起動していません");
 
     occupant.close();
     made.start();
@@ -247,7 +253,7 @@ TEST_F(QuorixMacServerControllerTest, aPortInUseLeavesItStoppedWithTheErrorUntil
 TEST_F(QuorixMacServerControllerTest, everyAuthenticatedPhoneCompletesPairing) {
     WebSocketTestClient first;
     QuorixMacServerController& made = startWithPhone(first);
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホと接続しました");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホと接続しました");
 
     // A phone coming back with its token counts as well.
     const std::optional<std::string> token = [&] {
@@ -287,8 +293,8 @@ TEST_F(QuorixMacServerControllerTest, editsInQuickSuccessionAreSentOnceAfterThey
 
     EXPECT_FALSE(nextLayoutChanged(phone, 700ms)) << "a second send for the same edits";
     EXPECT_FALSE(made.editorState().pendingSyncLayout());
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホへ自動同期しました");
-    EXPECT_EQ(made.editorState().syncStatusText(), u"スマホへ自動同期しました");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホへ自動同期しました");
+    EXPECT_EQ(made.editorState().syncStatusText().toStdString(), "スマホへ自動同期しました");
 }
 
 TEST_F(QuorixMacServerControllerTest, anEditWithoutPhoneStaysPendingUntilAPhoneCanTakeIt) {
@@ -298,19 +304,20 @@ TEST_F(QuorixMacServerControllerTest, anEditWithoutPhoneStaysPendingUntilAPhoneC
 
     made.editorState().addPage();
     ASSERT_TRUE(waitUntil([&] { return !made.hasPendingAutoSync(); }));
-    EXPECT_EQ(made.lastSyncMessage(),
-              u"スマホが接続されていません。スマホ側のKestraneを開いてください");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(),
+              "スマホが接続されていません。スマホ側のKestraneを開いてください");
     ASSERT_TRUE(made.editorState().pendingSyncLayout());
 
     WebSocketTestClient phone;
     ASSERT_TRUE(phone.open(*made.port()));
     ASSERT_TRUE(phone.pair(made.pairingCode().toStdString()));
+    ASSERT_TRUE(waitUntil([&] { return pairingsCompleted == 1; }));
     made.syncEditorLayoutToConnectedIPhones();
     const auto sent = nextLayoutChanged(phone);
     ASSERT_TRUE(sent);
     EXPECT_EQ(sent->first.pages.size(), 2U);
     EXPECT_FALSE(made.editorState().pendingSyncLayout());
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホへ自動同期しました");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホへ自動同期しました");
 }
 
 TEST_F(QuorixMacServerControllerTest, aPhoneLayoutIsRefusedWhileDifferentEditsArePending) {
@@ -334,7 +341,7 @@ TEST_F(QuorixMacServerControllerTest, aPhoneLayoutIsRefusedWhileDifferentEditsAr
     EXPECT_EQ(echo->first, phones);
     ASSERT_TRUE(waitUntil([&] { return made.hasReceivedIPhoneLayout(); }));
     const auto refusedAt = Clock::now();
-    EXPECT_EQ(made.lastSyncMessage(), u"パソコン側の未送信変更を保持しています");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "パソコン側の未送信変更を保持しています");
     EXPECT_EQ(made.editorState().layout(), desktops);
 
     const auto sentBack = nextLayoutChanged(phone);
@@ -342,7 +349,7 @@ TEST_F(QuorixMacServerControllerTest, aPhoneLayoutIsRefusedWhileDifferentEditsAr
     EXPECT_EQ(sentBack->first, desktops);
     EXPECT_LE(sentBack->second - refusedAt,
               QuorixMacServerController::refusedLayoutSyncDelay + timerSlack);
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホへ自動同期しました");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホへ自動同期しました");
     EXPECT_FALSE(made.editorState().pendingSyncLayout());
 }
 
@@ -360,7 +367,7 @@ TEST_F(QuorixMacServerControllerTest, aPhoneLayoutEqualToThePendingOneIsAdopted)
     phone.send({QuorixClientMessage::LayoutUpdate{pending}});
 
     ASSERT_TRUE(waitUntil([&] { return made.hasReceivedIPhoneLayout(); }));
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホの現在の配置を読み込みました");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホの現在の配置を読み込みました");
     EXPECT_EQ(made.editorState().layout(), pending);
     EXPECT_FALSE(made.hasPendingAutoSync());
 
@@ -380,7 +387,7 @@ TEST_F(QuorixMacServerControllerTest, stopCancelsAPendingSend) {
 
     pump(QuorixMacServerController::editSyncDelay + 300ms);
     // Had the send still run, it would have found no server and said so.
-    EXPECT_EQ(made.lastSyncMessage(), u"スマホと接続しました");
+    EXPECT_EQ(made.lastSyncMessage().toStdString(), "スマホと接続しました");
     EXPECT_TRUE(made.editorState().pendingSyncLayout());
     EXPECT_TRUE(phone.waitForDisconnect());
 }
