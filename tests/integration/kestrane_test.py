@@ -97,31 +97,11 @@ def ini_value(path, wanted_key):
 
 
 def unescape_ini(raw):
-    result = []
-    quoted = False
-    index = 0
-    simple = {"a": "\a", "b": "\b", "f": "\f", "n": "\n", "r": "\r", "t": "\t", "v": "\v",
-              "\\": "\\", '"': '"', "'": "'", "?": "?", ";": ";", ",": ",", "=": "="}
-    while index < len(raw):
-        char = raw[index]
-        if char == '"':
-            quoted = not quoted
-            index += 1
-        elif char == "\\" and index + 1 < len(raw):
-            escape = raw[index + 1]
-            index += 2
-            if escape in simple:
-                result.append(simple[escape])
-            elif escape == "x":
-                digits = re.match(r"[0-9a-fA-F]*", raw[index:]).group(0)
-                result.append(chr(int(digits, 16)))
-                index += len(digits)
-            else:
-                result.append(escape)
-        else:
-            result.append(char)
-            index += 1
-    return "".join(result)
+    """Undoes QSettings' quoting: quotes around parts, backslash escapes, \\x hex codes."""
+    simple = {"n": "\n", "r": "\r", "t": "\t", "0": "\0"}
+    return re.sub(r'\\x([0-9a-fA-F]+)|\\(.)|"',
+                  lambda m: chr(int(m.group(1), 16)) if m.group(1)
+                  else simple.get(m.group(2), m.group(2)) if m.group(2) else "", raw)
 
 
 def stored_layout(config_home):
