@@ -2,41 +2,15 @@
 
 #include "QuorixMacCore/Actions/KeyComboFormatting.h"
 #include "QuorixMacCore/Actions/TextNormalization.h"
+#include "QuorixMacCore/Editor/ShortcutsRunURL.h"
 
 #include <QString>
-#include <QUrl>
-#include <QUrlQuery>
 
-#include <algorithm>
 #include <type_traits>
 
 namespace quorix {
 
 namespace {
-
-// Run addresses of the Shortcuts app ("shortcuts://run-shortcut?name=..."), read the same
-// way the layout normalisation builds them.
-QUrl componentsOf(const URL& url) {
-    return QUrl(QString::fromStdString(url.absoluteString()), QUrl::TolerantMode);
-}
-
-bool isShortcutsRunURL(const URL& url) {
-    const QUrl components = componentsOf(url);
-    return components.scheme().toLower() == QLatin1String("shortcuts") &&
-           components.host().toLower() == QLatin1String("run-shortcut");
-}
-
-std::string shortcutRunName(const URL& url) {
-    const QUrl components = componentsOf(url);
-    if (!components.isValid() || !components.hasQuery()) {
-        return {};
-    }
-    const auto items = QUrlQuery(components).queryItems(QUrl::FullyDecoded);
-    const auto named = std::find_if(items.begin(), items.end(), [](const auto& item) {
-        return item.first == QLatin1String("name");
-    });
-    return named == items.end() ? std::string() : named->second.toStdString();
-}
 
 bool isBlank(std::string_view text) {
     return trimmedWhitespaceAndNewlines(text).empty();

@@ -1,5 +1,5 @@
 #include "QuorixMacCore/Editor/EditorLogging.h"
 
 namespace quorix {
-Q_LOGGING_CATEGORY(lcEditor, "quorix.mac.editor")
+Q_LOGGING_CATEGORY(lcEditor, "quorix.editor")
 } // namespace quorix

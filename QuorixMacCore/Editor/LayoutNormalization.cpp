@@ -71,6 +71,12 @@ bool normalizeBundledWebBrandIcons(LayoutRecord& layout) {
     return changed;
 }
 
+bool normalizeLayout(LayoutRecord& layout) {
+    const bool shortcutsChanged = normalizePlaceholderShortcutActions(layout);
+    const bool brandsChanged = normalizeBundledWebBrandIcons(layout);
+    return shortcutsChanged || brandsChanged;
+}
+
 std::optional<URL> webIconFetchURL(const URL& url) {
     const URL canonical = canonicalWebIconURL(url);
     if (prefersBundledArtwork(canonical)) {

@@ -26,6 +26,10 @@ bool normalizePlaceholderShortcutActions(LayoutRecord& layout);
 /// changed.
 bool normalizeBundledWebBrandIcons(LayoutRecord& layout);
 
+/// Both normalisations in the order a layout entering the editor gets them: placeholder
+/// shortcut actions first, then brand icons. Returns whether anything changed.
+bool normalizeLayout(LayoutRecord& layout);
+
 /// A site icon a button wants: the button and the URL to ask the resolver for.
 struct WebIconFetch {
     UUID buttonID;

@@ -6,9 +6,29 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <string_view>
 
 namespace quorix::WebIconImageNormalizer {
+
+namespace {
+
+// Raster formats web sites serve as icons. Vector and document formats (SVG above all)
+// are parsed by far larger and less hardened readers, so downloaded bytes never reach
+// them.
+constexpr std::array<std::string_view, 8> acceptedFormats{"png", "jpeg", "jpg",  "gif",
+                                                          "ico", "cur",  "webp", "bmp"};
+static_assert(acceptedFormats.size() == 8);
+
+bool isAcceptedFormat(const QByteArray& format) {
+    return std::find(
+               acceptedFormats.begin(), acceptedFormats.end(),
+               std::string_view(format.constData(), static_cast<std::size_t>(format.size()))) !=
+           acceptedFormats.end();
+}
+
+} // namespace
 
 std::optional<QByteArray> normalizedPNGData(const QByteArray& data, double maxPixelSide) {
     if (!std::isfinite(maxPixelSide) || maxPixelSide < 1) {
@@ -20,6 +40,9 @@ std::optional<QByteArray> normalizedPNGData(const QByteArray& data, double maxPi
     input.setData(data);
     input.open(QIODevice::ReadOnly);
     QImageReader reader(&input);
+    if (!isAcceptedFormat(reader.format().toLower())) {
+        return std::nullopt;
+    }
     reader.setAutoTransform(true);
     // The stored size comes from the header; the scaled size applies before the
     // orientation turn, and a turn keeps the longer side, so the bound holds either way.

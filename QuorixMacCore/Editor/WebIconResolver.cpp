@@ -206,11 +206,11 @@ private:
 
     void download(const QUrl& url, qint64 maxBytes, const char* accept, DownloadHandler handler) {
         m_handler = std::move(handler);
+        ++m_download;
         if (!isFetchable(url) || !m_session) {
             // Asynchronous even when refused, so a long list of unusable candidates
             // cannot recurse.
-            QMetaObject::invokeMethod(
-                this, [this] { completeDownload(std::nullopt); }, Qt::QueuedConnection);
+            failLater();
             return;
         }
         QNetworkRequest request(url);
@@ -223,8 +223,11 @@ private:
         request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
         request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute,
                              QNetworkRequest::Manual);
+        // The client refuses https to http and non-HTTP targets itself under this policy;
+        // asking it to wait for our verdict instead makes it resend requests whenever a
+        // server closes the connection after a redirect.
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             QNetworkRequest::UserVerifiedRedirectPolicy);
+                             QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setMaximumRedirectsAllowed(WebIconResolver::maxRedirects);
         request.setTransferTimeout(static_cast<int>(m_timeouts.request.count()));
 
@@ -239,9 +242,22 @@ private:
         connect(m_reply, &QNetworkReply::redirected, this,
                 [this](const QUrl& target) { redirect(target); });
         connect(m_reply, &QNetworkReply::finished, this, [this] { replyFinished(); });
-        // The client takes its reply down with it; treat that as a failed request.
-        connect(m_reply, &QObject::destroyed, this, [this] { completeDownload(std::nullopt); });
+        // The client takes its replies down with it. Carry on only once it is gone, so the
+        // next request does not reach a client in the middle of its destruction.
+        connect(m_reply, &QObject::destroyed, this, [this] { failLater(); });
         m_resourceTimer.start(m_timeouts.resource);
+    }
+
+    // Fails the current download from the event loop, unless it has ended by then.
+    void failLater() {
+        QMetaObject::invokeMethod(
+            this,
+            [this, download = m_download] {
+                if (download == m_download) {
+                    completeDownload(std::nullopt);
+                }
+            },
+            Qt::QueuedConnection);
     }
 
     void checkDeclaredLength() {
@@ -277,6 +293,8 @@ private:
         }
     }
 
+    // The client has already decided to follow; a redirect our own rule refuses ends the
+    // request here all the same.
     void redirect(const QUrl& target) {
         const QUrl next = m_currentURL.resolved(target);
         if (++m_redirects > WebIconResolver::maxRedirects ||
@@ -286,7 +304,6 @@ private:
         }
         m_currentURL = next;
         m_body.clear();
-        Q_EMIT m_reply->redirectAllowed();
     }
 
     void replyFinished() {
@@ -331,6 +348,8 @@ private:
     std::vector<QUrl> m_manifests;
     std::size_t m_nextManifest = 0;
 
+    // Tells a late failure notice of one download from the next download.
+    quint64 m_download = 0;
     QPointer<QNetworkReply> m_reply;
     DownloadHandler m_handler;
     QByteArray m_body;

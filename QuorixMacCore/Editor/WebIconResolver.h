@@ -72,8 +72,9 @@ public:
     /// application's main thread.
     static WebIconResolver& shared();
 
-    /// Uses `session` (not owned; it must outlive the lookups) or, when none is given, a
-    /// network client of its own. Lookups run on the thread `session` belongs to.
+    /// Uses `session` (not owned) or, when none is given, a network client of its own.
+    /// Lookups run on the thread `session` belongs to; those still running when it goes
+    /// away finish with nothing.
     explicit WebIconResolver(QNetworkAccessManager* session = nullptr, Timeouts timeouts = {});
     ~WebIconResolver() override;
     WebIconResolver(const WebIconResolver&) = delete;

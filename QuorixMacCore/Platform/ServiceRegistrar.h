@@ -51,7 +51,9 @@ public:
     virtual ~ServiceRegistrar() = default;
 
     /// Announces `registration`, first withdrawing whatever this registrar announced.
-    /// An error means nothing is announced now; the caller carries on without.
+    /// An error means nothing is announced now; the caller carries on without. Blocks
+    /// while the responder takes the request, which is quick when it runs and fails at
+    /// once when it does not.
     virtual std::optional<ServiceRegistrationError>
     registerService(const ServiceRegistration& registration) = 0;
 

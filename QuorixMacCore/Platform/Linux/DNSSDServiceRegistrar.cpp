@@ -110,8 +110,10 @@ public:
         if (!m_service) {
             return;
         }
-        // The notifier watches the reference's socket, which deallocation closes.
-        delete m_notifier.data();
+        // The notifier watches the reference's socket, which deallocation closes; it may
+        // be the very notifier whose signal is being handled, so it is deleted later.
+        m_notifier->setEnabled(false);
+        m_notifier->deleteLater();
         DNSServiceRefDeallocate(m_service);
         m_service = nullptr;
         ++m_generation;

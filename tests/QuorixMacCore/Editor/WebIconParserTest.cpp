@@ -1,0 +1,165 @@
+#include "QuorixMacCore/Editor/WebIconParser.h"
+
+#include <gtest/gtest.h>
+
+using namespace quorix;
+
+namespace {
+
+const QUrl page(QStringLiteral("https://example.com/dir/page.html"));
+
+QUrl url(const char* text) {
+    return QUrl(QString::fromLatin1(text));
+}
+
+struct LinkCase {
+    const char* html;
+    // Empty when the tag yields no candidate.
+    const char* expectedURL;
+    int expectedScore;
+};
+
+TEST(WebIconParser, scoresEverySpellingOfALinkElement) {
+    const std::vector<LinkCase> cases{
+        {R"(<link rel="apple-touch-icon-precomposed" href="/p.png">)", "https://example.com/p.png",
+         1000},
+        {R"(<link rel="apple-touch-icon apple-touch-icon-precomposed" href="/b.png">)",
+         "https://example.com/b.png", 1000},
+        {R"(<link rel="apple-touch-icon" href="/t.png" sizes="180x180">)",
+         "https://example.com/t.png", 1005},
+        {R"(<link rel="shortcut icon" href="/f.ico">)", "https://example.com/f.ico", 760},
+        {R"(<link rel="icon shortcut" href="/f.ico" type="image/x-icon">)",
+         "https://example.com/f.ico", 760},
+        {R"(<link rel="icon" href="/i.png" type="image/png" sizes="16x16 32x32">)",
+         "https://example.com/i.png", 730 + 8 + 80},
+        {R"(<link rel="icon" href="/i.svg" type="image/svg+xml" sizes="any">)",
+         "https://example.com/i.svg", 730 + 96 - 40},
+        {R"(<LINK REL="ICON" HREF="/UP.png">)", "https://example.com/UP.png", 730},
+        {R"(<link rel='icon' href='/s.png'>)", "https://example.com/s.png", 730},
+        {R"(<link rel=icon href=/u.png/>)", "https://example.com/u.png/", 730},
+        {"<link\n\trel = \"icon\"\n\thref =\t'/n.png' >", "https://example.com/n.png", 730},
+        {R"(<link rel="stylesheet" rel="icon" crossorigin href="/l.png">)",
+         "https://example.com/l.png", 730},
+        {R"(<link rel="icon" href="icons/r.png">)", "https://example.com/dir/icons/r.png", 730},
+        {R"(<link rel="icon" href="//cdn.example.net/x.png">)", "https://cdn.example.net/x.png",
+         730},
+        {R"(<link a="unterminated rel=icon href=/q.png>)", "https://example.com/q.png", 730},
+        {R"(<link rel="mask-icon" href="/m.svg">)", "", 0},
+        {R"(<link rel="icon">)", "", 0},
+        {R"(<link rel="icon" href="/with space.png">)", "", 0},
+        {R"(<linked rel="icon" href="/no.png">)", "", 0},
+        {R"(<link rel="" href="/e.png">)", "", 0},
+    };
+    for (const LinkCase& row : cases) {
+        SCOPED_TRACE(row.html);
+        const auto candidates =
+            WebIconParser::iconCandidatesFromHTML(QString::fromUtf8(row.html), page);
+        const std::vector<WebIconCandidate> expected =
+            *row.expectedURL
+                ? std::vector<WebIconCandidate>{{url(row.expectedURL), row.expectedScore}}
+                : std::vector<WebIconCandidate>{};
+        EXPECT_EQ(candidates, expected);
+    }
+}
+
+TEST(WebIconParser, sizeAndTypeScores) {
+    const std::vector<std::pair<std::optional<QString>, int>> sizes{
+        {std::nullopt, 0},
+        {QString(), 0},
+        {QStringLiteral("ANY"), 96},
+        {QStringLiteral("192x192"), 48},
+        {QStringLiteral("4096X4096"), 128},
+        {QStringLiteral("30x31"), 7},
+        {QStringLiteral("large"), 0},
+        {QStringLiteral("99999999999999999999999x64"), 16},
+    };
+    for (const auto& [value, score] : sizes) {
+        EXPECT_EQ(WebIconParser::sizeScore(value), score)
+            << value.value_or(QString()).toStdString();
+    }
+    const std::vector<std::pair<std::optional<QString>, int>> types{
+        {std::nullopt, 0},
+        {QStringLiteral("IMAGE/PNG"), 80},
+        {QStringLiteral("image/webp"), 40},
+        {QStringLiteral("image/jpg"), 40},
+        {QStringLiteral("image/svg+xml"), -40},
+        {QStringLiteral("image/x-icon"), 0},
+    };
+    for (const auto& [value, score] : types) {
+        EXPECT_EQ(WebIconParser::typeScore(value), score)
+            << value.value_or(QString()).toStdString();
+    }
+}
+
+TEST(WebIconParser, keepsTheBestOfRepeatedURLsAndRanksTiesByURL) {
+    const QString html = QStringLiteral(R"(
+        <link rel="icon" href="/b.png"><link rel="icon" href="/a.png">
+        <link rel="icon" href="/dup.png"><link rel="apple-touch-icon" href="/dup.png">
+        <link rel="icon" href="/dup.png" type="image/svg+xml">)");
+    const std::vector<WebIconCandidate> expected{{url("https://example.com/dup.png"), 960},
+                                                 {url("https://example.com/a.png"), 730},
+                                                 {url("https://example.com/b.png"), 730}};
+    EXPECT_EQ(WebIconParser::iconCandidatesFromHTML(html, page), expected);
+}
+
+TEST(WebIconParser, findsManifestsInOrderOnce) {
+    const QString html = QStringLiteral(R"(
+        <link rel="manifest" href="/app.webmanifest"><link rel="icon" href="/i.png">
+        <LINK REL="MANIFEST" HREF="second.json"><link rel="manifest">
+        <link rel="manifest" href="https://example.com/app.webmanifest">)");
+    const std::vector<QUrl> expected{url("https://example.com/app.webmanifest"),
+                                     url("https://example.com/dir/second.json")};
+    EXPECT_EQ(WebIconParser::manifestURLs(html, page), expected);
+}
+
+TEST(WebIconParser, scoresManifestIconsAndIgnoresManifestsOfTheWrongShape) {
+    const QUrl manifest(QStringLiteral("https://example.com/app/manifest.json"));
+    const QByteArray json = R"({"icons": [
+        {"src": "any.png", "sizes": "192x192", "type": "image/png", "purpose": "any maskable"},
+        {"src": "mask.png", "sizes": "192x192", "type": "image/png", "purpose": "MASKABLE"},
+        {"src": "plain.webp", "type": "image/webp", "purpose": 5},
+        {"src": "/numbers.png", "sizes": 512, "type": 7},
+        {"sizes": "512x512"}, {"src": 12}, {"src": "bad url.png"}]})";
+    const std::vector<WebIconCandidate> expected{
+        {url("https://example.com/app/any.png"), 880 + 48 + 80},
+        {url("https://example.com/app/plain.webp"), 880 + 40},
+        {url("https://example.com/app/mask.png"), 880 + 48 + 80 - 120},
+        {url("https://example.com/numbers.png"), 880},
+    };
+    EXPECT_EQ(WebIconParser::iconCandidatesFromManifestData(json, manifest), expected);
+
+    for (const char* wrong :
+         {"not json", R"([{"src": "/a.png"}])", R"({"name": "no icons"})",
+          R"({"icons": {"src": "/a.png"}})", R"({"icons": [{"src": "/a.png"}, "/b.png"]})"}) {
+        EXPECT_TRUE(WebIconParser::iconCandidatesFromManifestData(wrong, manifest).empty())
+            << wrong;
+    }
+}
+
+TEST(WebIconParser, hostileMarkupTakesLinearTime) {
+    // Rescanning from every opening or every name start would keep this busy for hours.
+    EXPECT_TRUE(WebIconParser::linkTags(QStringLiteral("<link ").repeated(400'000)).empty());
+    EXPECT_TRUE(WebIconParser::attributesInTag(QString(1'000'000, u'a')).empty());
+    EXPECT_EQ(
+        WebIconParser::linkTags(QStringLiteral("<link rel=icon href=/i.png><link rel=\"i")).size(),
+        1u);
+}
+
+TEST(WebIconParser, pageURLDefaultsTheSchemeAndNeedsAHost) {
+    const std::vector<std::pair<const char*, const char*>> cases{
+        {"example.com/news?id=1#top", "https://example.com/news?id=1"},
+        {"//example.com/x", "https://example.com/x"},
+        {"http://Example.COM/a?b#c", "http://example.com/a?b"},
+        {"/relative/path", ""},
+        {"mailto:someone@example.com", ""},
+        {"", ""},
+    };
+    for (const auto& [input, expected] : cases) {
+        SCOPED_TRACE(input);
+        const std::optional<QUrl> pageURL = webIconPageURL(url(input));
+        EXPECT_EQ(pageURL ? webIconAbsoluteString(*pageURL).toStdString() : std::string(),
+                  expected);
+    }
+}
+
+} // namespace
