@@ -55,24 +55,6 @@ std::vector<ActionSpec> ControllableActionExecutor::actions() const {
     return m_actions;
 }
 
-std::optional<ServiceRegistrationError>
-RecordingServiceRegistrar::registerService(const ServiceRegistration& registration) {
-    std::scoped_lock lock(m_log->mutex);
-    if (m_log->failWith) {
-        m_registered = false;
-        return m_log->failWith;
-    }
-    m_log->registrations.push_back(registration);
-    m_registered = true;
-    return std::nullopt;
-}
-
-void RecordingServiceRegistrar::unregister() {
-    std::scoped_lock lock(m_log->mutex);
-    ++m_log->unregisterCount;
-    m_registered = false;
-}
-
 WebSocketServerHarness::WebSocketServerHarness(WebSocketLimits limits)
     : tokenStore(std::make_shared<InMemoryPairingTokenStore>())
     , pairingService(
@@ -80,13 +62,9 @@ WebSocketServerHarness::WebSocketServerHarness(WebSocketLimits limits)
     , executor(std::make_shared<ControllableActionExecutor>())
     , scanner(std::make_shared<InstalledAppsScanner>(InstalledAppsScanner::Configuration{}))
     , listenerQueue(std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel))
-    , connectionQueue(std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel))
-    , registrations(std::make_shared<RecordingServiceRegistrar::Log>()) {
+    , connectionQueue(std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel)) {
     WebSocketServer::Options options;
     options.limits = limits;
-    options.makeServiceRegistrar = [log = registrations] {
-        return std::make_unique<RecordingServiceRegistrar>(log);
-    };
     server = std::make_unique<WebSocketServer>(
         QStringLiteral("Test Desk"), pairingService, executor, scanner,
         TransportSecurityMode::plaintextForLocalTesting, std::nullopt, QString(), listenerQueue,

@@ -3,7 +3,6 @@
 #include "QuorixMacCore/Actions/ActionExecuting.h"
 #include "QuorixMacCore/Editor/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
-#include "QuorixMacCore/Platform/ServiceRegistrar.h"
 #include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 
@@ -43,32 +42,8 @@ private:
     std::deque<std::shared_ptr<QPromise<ExecuteOutcome>>> m_pending;
 };
 
-/// Remembers every registration instead of announcing anything; `failWith` makes it
-/// refuse like a registrar without a responder.
-class RecordingServiceRegistrar final : public ServiceRegistrar {
-public:
-    struct Log {
-        std::mutex mutex;
-        std::vector<ServiceRegistration> registrations;
-        int unregisterCount = 0;
-        std::optional<ServiceRegistrationError> failWith;
-    };
-
-    explicit RecordingServiceRegistrar(std::shared_ptr<Log> log)
-        : m_log(std::move(log)) {}
-
-    std::optional<ServiceRegistrationError>
-    registerService(const ServiceRegistration& registration) override;
-    void unregister() override;
-    bool isRegistered() const override { return m_registered; }
-
-private:
-    std::shared_ptr<Log> m_log;
-    bool m_registered = false;
-};
-
 /// A server on a free loopback port with an in-memory token store, a controllable
-/// executor, an empty application catalogue and recorded DNS-SD registrations.
+/// executor and an empty application catalogue.
 class WebSocketServerHarness {
 public:
     static constexpr std::uint16_t anyPort = 0;
@@ -87,7 +62,6 @@ public:
     std::shared_ptr<InstalledAppsScanner> scanner;
     std::shared_ptr<SerialQueue> listenerQueue;
     std::shared_ptr<SerialQueue> connectionQueue;
-    std::shared_ptr<RecordingServiceRegistrar::Log> registrations;
     std::unique_ptr<WebSocketServer> server;
 
     std::mutex callbackMutex;

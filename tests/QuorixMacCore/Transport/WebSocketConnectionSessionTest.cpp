@@ -1,6 +1,6 @@
-#include "QuorixProtocol/ProtocolJSON.h"
 #include "QuorixMacCore/Support/WebSocketServerHarness.h"
 #include "QuorixMacCore/Support/WebSocketTestClient.h"
+#include "QuorixProtocol/ProtocolJSON.h"
 
 #include <gtest/gtest.h>
 
@@ -275,6 +275,37 @@ TEST_F(WebSocketConnectionSessionTest, aSlowActionIsAnsweredAfterLaterRequests) 
               (Server{Server::ExecuteResult{slow, false, "accessibility_not_granted"}}));
     ASSERT_TRUE(harness.executor->finishOldest(ExecuteOutcome::succeeded()));
     EXPECT_EQ(client.readMessage(), (Server{Server::ExecuteResult{fast, true, std::nullopt}}));
+}
+
+TEST_F(WebSocketConnectionSessionTest, aLayoutOfMegabytesArrivesWholeWhileAnotherPhoneIsServed) {
+    WebSocketTestClient sender;
+    pairClient(sender);
+    WebSocketTestClient other;
+    pairClient(other);
+
+    LayoutRecord layout = sampleLayout();
+    QuorixButtonRecord button;
+    button.id = UUID::random();
+    button.action = ActionSpec::launchApp("org.example.viewer");
+    Bytes icon(3 * 1024 * 1024);
+    for (std::size_t i = 0; i < icon.size(); ++i) {
+        icon[i] = static_cast<std::uint8_t>(i * 131 + (i >> 12));
+    }
+    button.icon = {IconRef::Custom{std::move(icon)}};
+    layout.pages.front().buttons = {button};
+
+    const Encoded json = ProtocolJSON::encode(Client{Client::LayoutUpdate{layout}});
+    const QByteArray frame = testing::maskedClientFrame(0x1, QByteArrayView(*json));
+    // Half now: the session must wait for the rest without blocking the other phone.
+    sender.sendRaw(frame.first(frame.size() / 2));
+    other.send({Client::RequestState{}});
+    EXPECT_EQ(other.readMessage(), Server{Server::AppsList{}});
+    sender.sendRaw(frame.sliced(frame.size() / 2));
+
+    EXPECT_EQ(sender.readMessage(), Server{Server::LayoutChanged{layout}});
+    std::scoped_lock lock(harness.callbackMutex);
+    ASSERT_EQ(harness.receivedLayouts.size(), 1u);
+    EXPECT_EQ(harness.receivedLayouts.front(), layout);
 }
 
 TEST_F(WebSocketConnectionSessionTest, manyFramesInOneChunkAreAnsweredInOrder) {
