@@ -1,6 +1,7 @@
 #include "QuorixMacCore/Control/QuorixMacServerController.h"
 
 #include "QuorixMacCore/Pairing/PairingTokenStore.h"
+#include "QuorixMacCore/Platform/ServiceRegistrar.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
 #include "QuorixMacCore/Support/WebSocketServerHarness.h"
 #include "QuorixMacCore/Support/WebSocketTestClient.h"
@@ -13,6 +14,8 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
 
 namespace quorix {
 namespace {
@@ -33,6 +36,37 @@ public:
     QFuture<WebIconData> iconData(const URL&) override {
         return QtFuture::makeReadyFuture(WebIconData{});
     }
+};
+
+/// The codes announced so far, newest last; nothing reaches the network.
+struct AnnouncedCodes {
+    std::mutex mutex;
+    std::vector<QString> codes;
+};
+
+class RecordingRegistrar final : public ServiceRegistrar {
+public:
+    explicit RecordingRegistrar(std::shared_ptr<AnnouncedCodes> log)
+        : m_log(std::move(log)) {}
+
+    std::optional<ServiceRegistrationError>
+    registerService(const ServiceRegistration& registration) override {
+        std::scoped_lock lock(m_log->mutex);
+        m_log->codes.emplace_back();
+        for (const TXTRecordEntry& entry : registration.txtRecord) {
+            if (entry.key == u"pairingCode") {
+                m_log->codes.back() = entry.value;
+            }
+        }
+        m_registered = true;
+        return std::nullopt;
+    }
+    void unregister() override { m_registered = false; }
+    bool isRegistered() const override { return m_registered; }
+
+private:
+    std::shared_ptr<AnnouncedCodes> m_log;
+    bool m_registered = false;
 };
 
 std::uint16_t freePort() {
@@ -87,8 +121,8 @@ protected:
         options.makeActionExecutor = [] {
             return std::make_shared<testing::ControllableActionExecutor>();
         };
-        options.serverOptions.makeServiceRegistrar = [log = registrations] {
-            return std::make_unique<testing::RecordingServiceRegistrar>(log);
+        options.serverOptions.makeServiceRegistrar = [log = announced] {
+            return std::make_unique<RecordingRegistrar>(log);
         };
         options.editorStateOptions.clock = wholeSecondsNow;
         options.webIconResolver = &webIcons;
@@ -122,8 +156,7 @@ protected:
         std::make_shared<testsupport::InMemoryUserDefaults>();
     std::shared_ptr<InMemoryPairingTokenStore> tokens =
         std::make_shared<InMemoryPairingTokenStore>();
-    std::shared_ptr<testing::RecordingServiceRegistrar::Log> registrations =
-        std::make_shared<testing::RecordingServiceRegistrar::Log>();
+    std::shared_ptr<AnnouncedCodes> announced = std::make_shared<AnnouncedCodes>();
     NoWebIcons webIcons;
     std::unique_ptr<QuorixMacServerController> controller;
     int pairingsCompleted = 0;
@@ -172,13 +205,8 @@ TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
     // A new code for the pairing window is advertised too.
     made.prepareFreshPairingCodeForDisplay();
     const auto advertisedCode = [&] {
-        std::scoped_lock lock(registrations->mutex);
-        for (const TXTRecordEntry& entry : registrations->registrations.back().txtRecord) {
-            if (entry.key == u"pairingCode") {
-                return entry.value;
-            }
-        }
-        return QString();
+        std::scoped_lock lock(announced->mutex);
+        return announced->codes.empty() ? QString() : announced->codes.back();
     };
     EXPECT_TRUE(waitUntil([&] { return advertisedCode() == made.pairingCode(); }));
 
