@@ -1,13 +1,8 @@
 #!/usr/bin/python3
-"""Drives the real `kestrane` program as a phone would: reads the pairing-code memo, pairs
-with that code, resumes with the token after a restart, pushes a layout and finds it stored
-after another restart.
+"""Usage: kestrane_test.py KESTRANE_BINARY. Drives the real program as a phone would.
 
-Usage: kestrane_test.py KESTRANE_BINARY
-
-The program always listens on port 47532. Run this inside a private network namespace
-(see run-isolated.sh) so that no other receiver on the machine can hold that port; outside
-one, the port must be free or the test fails saying so.
+It always listens on port 47532: run this through run-isolated.sh, so that no other
+receiver on the machine holds that port; elsewhere the port must be free.
 """
 
 import asyncio
@@ -141,26 +136,14 @@ async def exchange(messages, expect_count=1):
 
 
 def sample_layout(name):
-    return {
-        "id": str(uuid.uuid4()).upper(),
-        "theme": "liquidGlass",
-        "updatedAt": "2026-01-02T03:04:05Z",
-        "pages": [{
-            "id": str(uuid.uuid4()).upper(),
-            "name": name,
-            "order": 0,
-            "gradient": "custom",
-            "gridColumns": 3,
-            "gridRows": 5,
-            "buttons": [{
-                "id": str(uuid.uuid4()).upper(),
-                "position": 0,
-                "icon": {"type": "sfSymbol", "name": "globe"},
-                "colorGradient": {"startHex": "#4facfe", "endHex": "#00a3ff", "angle": 135},
-                "action": {"type": "openURL", "url": "https://example.com/"},
-            }],
-        }],
-    }
+    new_id = lambda: str(uuid.uuid4()).upper()
+    button = {"id": new_id(), "position": 0, "icon": {"type": "sfSymbol", "name": "globe"},
+              "colorGradient": {"startHex": "#4facfe", "endHex": "#00a3ff", "angle": 135},
+              "action": {"type": "openURL", "url": "https://example.com/"}}
+    page = {"id": new_id(), "name": name, "order": 0, "gradient": "custom", "gridColumns": 3,
+            "gridRows": 5, "buttons": [button]}
+    return {"id": new_id(), "theme": "liquidGlass", "updatedAt": "2026-01-02T03:04:05Z",
+            "pages": [page]}
 
 
 class KestraneProgram(unittest.TestCase):
