@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace quorix {
@@ -283,7 +284,7 @@ void WebSocketConnectionSession::handleFrame(const WebSocketFrame& frame) {
         frame.payload.constData(), static_cast<std::size_t>(frame.payload.size())));
     if (!message) {
         qCDebug(lcTransport) << "Undecodable message:" << message.error().description().c_str();
-        reply(authFailure(AuthFailureReason::protocolError));
+        send(authFailure(AuthFailureReason::protocolError));
         return;
     }
     handle(std::move(message).value());
@@ -300,7 +301,7 @@ void WebSocketConnectionSession::handle(QuorixClientMessage message) {
         return;
     }
     if (!isAuthenticated()) {
-        reply(authFailure(AuthFailureReason::notAuthenticated));
+        send(authFailure(AuthFailureReason::notAuthenticated));
         return;
     }
     if (auto* execute = std::get_if<Message::Execute>(&message.value)) {
@@ -311,11 +312,11 @@ void WebSocketConnectionSession::handle(QuorixClientMessage message) {
         }
         // Moved, not copied: a layout with many icons runs to megabytes, and this thread
         // serves every phone.
-        reply({QuorixServerMessage::LayoutChanged{std::move(update->layout)}});
+        send({QuorixServerMessage::LayoutChanged{std::move(update->layout)}});
     } else if (std::holds_alternative<Message::CaptureKeys>(message.value)) {
-        reply(authFailure(AuthFailureReason::protocolError));
+        send(authFailure(AuthFailureReason::protocolError));
     } else if (std::holds_alternative<Message::RequestState>(message.value)) {
-        reply({QuorixServerMessage::AppsList{}});
+        send({QuorixServerMessage::AppsList{}});
     } else if (std::holds_alternative<Message::ListApps>(message.value)) {
         listApps();
     }
@@ -324,12 +325,12 @@ void WebSocketConnectionSession::handle(QuorixClientMessage message) {
 void WebSocketConnectionSession::verifyCode(const std::string& code) {
     const Expected<std::string, PairingError> verified = m_services->pairingService->verify(code);
     if (!verified) {
-        reply(authFailure(wireReason(verified.error().kind)));
+        send(authFailure(wireReason(verified.error().kind)));
         return;
     }
     m_isAuthenticated.store(true, std::memory_order_release);
-    reply({QuorixServerMessage::AuthSuccess{*verified, m_services->deviceName.toStdString(),
-                                            DeviceType::mac}});
+    send({QuorixServerMessage::AuthSuccess{*verified, m_services->deviceName.toStdString(),
+                                           DeviceType::mac}});
     if (m_callbacks.onAuthenticated) {
         m_callbacks.onAuthenticated();
     }
@@ -337,12 +338,12 @@ void WebSocketConnectionSession::verifyCode(const std::string& code) {
 
 void WebSocketConnectionSession::checkToken(const std::string& token) {
     if (!m_services->pairingService->resume(token)) {
-        reply(authFailure(AuthFailureReason::invalidToken));
+        send(authFailure(AuthFailureReason::invalidToken));
         return;
     }
     m_isAuthenticated.store(true, std::memory_order_release);
-    reply({QuorixServerMessage::AuthSuccess{token, m_services->deviceName.toStdString(),
-                                            DeviceType::mac}});
+    send({QuorixServerMessage::AuthSuccess{token, m_services->deviceName.toStdString(),
+                                           DeviceType::mac}});
     if (m_callbacks.onAuthenticated) {
         m_callbacks.onAuthenticated();
     }
@@ -387,10 +388,6 @@ void WebSocketConnectionSession::listApps() {
                             });
 }
 
-void WebSocketConnectionSession::reply(const QuorixServerMessage& message) {
-    send(message);
-}
-
 void WebSocketConnectionSession::write(const QByteArray& bytes) {
     if (!m_socket || m_ended) {
         return;
@@ -418,20 +415,28 @@ void WebSocketConnectionSession::closeGracefully() {
     }
     if (QTcpSocket* socket = m_socket) {
         m_socket = nullptr;
-        // The socket outlives the session until the close frame has left or the grace
-        // period ends; nothing of the session is reached from it any more.
+        // The socket outlives the session until the peer has read the close frame and
+        // closed its side, or the grace period ends; nothing of the session is reached
+        // from it any more. Closing at once would let bytes still arriving from the peer
+        // answer with a reset, which can destroy the close frame before the peer reads it.
         QObject::disconnect(socket, nullptr, nullptr, nullptr);
+        QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                         [socket] { socket->skip(socket->bytesAvailable()); });
         QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         QObject::connect(socket, &QTcpSocket::errorOccurred, socket, &QObject::deleteLater);
         QTimer::singleShot(closingGracePeriod, socket, [socket] {
             socket->abort();
             socket->deleteLater();
         });
+        const auto finishSending = [socket] {
+            if (socket->bytesToWrite() == 0 && socket->state() == QAbstractSocket::ConnectedState) {
+                ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_WR);
+            }
+        };
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, finishSending);
         socket->write(emptyCloseFrame());
-        socket->disconnectFromHost();
-        if (socket->state() == QAbstractSocket::UnconnectedState) {
-            socket->deleteLater();
-        }
+        socket->flush();
+        finishSending();
     }
     notifyClosed();
 }

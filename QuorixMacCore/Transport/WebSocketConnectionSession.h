@@ -93,7 +93,6 @@ private:
     void checkToken(const std::string& token);
     void runAction(QuorixClientMessage::Execute execute);
     void listApps();
-    void reply(const QuorixServerMessage& message);
     void write(const QByteArray& bytes);
     /// Sends a close frame when the socket still takes one, lets it drain, and ends the
     /// session.
