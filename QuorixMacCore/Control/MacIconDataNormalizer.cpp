@@ -7,7 +7,9 @@
 #include <QImageWriter>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <string_view>
 
 namespace quorix::MacIconDataNormalizer {
 
@@ -19,6 +21,17 @@ enum class Outcome {
     failed,
     downsampled,
 };
+
+// Raster formats that icons come in. Layouts arrive from phones, so their bytes never reach
+// the far larger readers of vector and document formats (SVG above all).
+constexpr std::array<std::string_view, 8> iconFormats{"png", "jpeg", "jpg",  "gif",
+                                                      "ico", "cur",  "webp", "bmp"};
+static_assert(iconFormats.size() == 8);
+
+bool isIconFormat(const QByteArray& format) {
+    const std::string_view name(format.constData(), static_cast<std::size_t>(format.size()));
+    return std::find(iconFormats.begin(), iconFormats.end(), name) != iconFormats.end();
+}
 
 struct Normalized {
     Outcome outcome;
@@ -47,7 +60,7 @@ Normalized normalize(std::span<const std::uint8_t> data, int maxPixelSide) {
     input.setData(bytes);
     input.open(QIODevice::ReadOnly);
     QImageReader reader(&input);
-    if (!reader.canRead()) {
+    if (!reader.canRead() || !isIconFormat(reader.format().toLower())) {
         return {Outcome::notAnImage, {}};
     }
     if (!imageNeedsDownsampling(reader, maxPixelSide)) {

@@ -16,7 +16,7 @@ namespace MacIconDataNormalizer {
 /// `data` itself when its image is at most `maxPixelSide` on both sides; otherwise the
 /// image turned upright as its orientation tag says, scaled so that its longer side is
 /// `maxPixelSide`, as PNG. Nothing when the data is no readable image or the scaled image
-/// cannot be made.
+/// cannot be made. Only raster formats are read (PNG, JPEG, GIF, ICO, WebP, BMP).
 std::optional<Bytes> normalizedPNGData(std::span<const std::uint8_t> data, int maxPixelSide);
 
 /// Like `normalizedPNGData`, but nothing as well when the image is small enough already,

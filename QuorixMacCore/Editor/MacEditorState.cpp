@@ -352,10 +352,7 @@ void MacEditorState::saveToStore() const {
 }
 
 bool MacEditorState::normalizeIncoming(LayoutRecord& layout) const {
-    // Both run, whatever the first one found.
-    const bool shortcutsChanged = normalizePlaceholderShortcutActions(layout);
-    const bool brandsChanged = normalizeBundledWebBrandIcons(layout);
-    if (!shortcutsChanged && !brandsChanged) {
+    if (!normalizeLayout(layout)) {
         return false;
     }
     layout.updatedAt = m_options.clock();

@@ -63,6 +63,10 @@ protected:
 
 TEST_F(MacEditorLayoutStoreTest, replacesAnIconOnlyByASmallerPNGOfAtMost512Pixels) {
     ASSERT_GT(MacIconDataNormalizer::normalizedPNGData(noisyPhoto, 512)->size(), noisyPhoto.size());
+    const std::string svgText = R"(<svg xmlns="http://www.w3.org/2000/svg" width="2000" )"
+                                R"(height="1000"><rect width="2000" height="1000"/><!--)" +
+                                std::string(100'000, ' ') + "--></svg>";
+    const Bytes svg(svgText.begin(), svgText.end());
     struct Case {
         const char* name;
         Bytes data;
@@ -80,6 +84,8 @@ TEST_F(MacEditorLayoutStoreTest, replacesAnIconOnlyByASmallerPNGOfAtMost512Pixel
              encodedImage(test::twoToneImage(1000, 600, Qt::red, Qt::blue), "jpeg", 95), 6),
          QSize(307, 512)},
         {"bytes that are no image", Bytes{'{', '}'}, std::nullopt},
+        // Large in bytes, so a raster copy would be smaller, but no vector reader sees it.
+        {"vector image", svg, std::nullopt},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.name);
