@@ -4,6 +4,7 @@
 #include "QuorixMacCore/Platform/PlatformLogging.h"
 #include "QuorixMacCore/Platform/PrivateFiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -263,7 +264,12 @@ class StoreRegistry {
 public:
     static StoreRegistry& shared() {
         // Never destroyed: SettingsUserDefaults owned by statics may outlive it otherwise.
-        static StoreRegistry* const registry = new StoreRegistry;
+        static StoreRegistry* const registry = [] {
+            // A program that does not flush before it ends still loses nothing when its
+            // application object goes, while files can still be written.
+            qAddPostRoutine([] { flushAllUserDefaults(); });
+            return new StoreRegistry;
+        }();
         return *registry;
     }
 
