@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <vector>
 
 namespace quorix {
@@ -220,9 +221,15 @@ private:
             if (!m_writeFailed) {
                 qCWarning(lcPlatform) << "Cannot write the defaults" << m_filePath;
             }
-            // Kept for the next write unless changed again since.
+            // Kept for the next write unless changed or removed again since.
             for (auto& [key, value] : snapshot) {
-                m_pending.try_emplace(key, std::move(value));
+                const bool superseded =
+                    std::any_of(m_pending.begin(), m_pending.end(), [&](const auto& newer) {
+                        return isAtOrBelow(key, newer.first) && !newer.second;
+                    });
+                if (!superseded) {
+                    m_pending.try_emplace(key, std::move(value));
+                }
             }
         }
         m_writeFailed = !written;

@@ -217,3 +217,21 @@ TEST(SettingsUserDefaultsDomains, shareValuesWithEveryOtherUserOfTheSameFile) {
         first.standard()->setString(QStringLiteral("key"), QStringLiteral("value"));
     }
 }
+
+TEST(SettingsUserDefaults, removesAKeyWithTheKeysBelowItAsTheFileDoes) {
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("standard"));
+    SettingsUserDefaults defaults(path);
+    for (const char* key : {"group", "group/a", "group/b/c", "group.d", "groupie"}) {
+        defaults.setString(QString::fromUtf8(key), QStringLiteral("x"));
+    }
+    defaults.remove(QStringLiteral("group"));
+    ASSERT_TRUE(defaults.synchronize());
+    for (const auto& [key, kept] :
+         {std::pair{"group", false}, std::pair{"group/a", false}, std::pair{"group/b/c", false},
+          std::pair{"group.d", true}, std::pair{"groupie", true}}) {
+        const QString name = QString::fromUtf8(key);
+        EXPECT_EQ(defaults.string(name).has_value(), kept) << key;
+        EXPECT_EQ(valueOnDisk(path, name).isValid(), kept) << key;
+    }
+}
