@@ -36,6 +36,8 @@ struct Command {
 
 Command decodeCommand();
 Command checkLayoutCommand();
+Command serveCommand();
+Command phoneCommand();
 
 /// Everything `in` holds, bytes as they are.
 std::string readAll(std::istream& in);

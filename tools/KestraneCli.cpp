@@ -17,8 +17,9 @@ namespace {
 
 constexpr std::string_view toolName = "kestrane-cli";
 
-const std::array<Command, 2>& commands() {
-    static const std::array<Command, 2> table{decodeCommand(), checkLayoutCommand()};
+const std::array<Command, 4>& commands() {
+    static const std::array<Command, 4> table{decodeCommand(), checkLayoutCommand(), serveCommand(),
+                                              phoneCommand()};
     return table;
 }
 

@@ -7,6 +7,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace quorix::testing {
@@ -61,11 +63,21 @@ PrivateDNSSDDaemons::PrivateDNSSDDaemons() = default;
 PrivateDNSSDDaemons::~PrivateDNSSDDaemons() {
     stopAvahi();
     stopBus();
+    if (m_turnLock >= 0) {
+        ::close(m_turnLock);
+    }
 }
 
 std::optional<QString> PrivateDNSSDDaemons::start() {
     if (!m_directory.isValid()) {
         return QStringLiteral("no temporary folder: %1").arg(m_directory.errorString());
+    }
+    const QByteArray lockPath =
+        QFile::encodeName(QDir::tempPath() + QStringLiteral("/kestrane-private-dnssd.lock"));
+    m_turnLock = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_turnLock < 0 || ::flock(m_turnLock, LOCK_EX) != 0) {
+        return QStringLiteral("cannot take the responder turn lock %1")
+            .arg(QFile::decodeName(lockPath));
     }
     if (auto error = startBus()) {
         return error;

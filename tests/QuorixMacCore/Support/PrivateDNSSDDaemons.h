@@ -73,6 +73,9 @@ private:
     QTemporaryDir m_directory;
     QProcess m_bus;
     QProcess m_avahi;
+    // Held while the daemons run: two responders on loopback claim the same address
+    // records and rename their hosts for ever, so test processes take turns.
+    int m_turnLock = -1;
 };
 
 /// Runs the event loop until `condition` holds or `timeout` passes; whether it held.

@@ -1,0 +1,49 @@
+#include "QuorixMacApp/AppDelegate.h"
+
+#include "QuorixMacApp/PairingCodeMemo.h"
+#include "QuorixMacCore/Actions/MacActionExecutor.h"
+#include "QuorixMacCore/Control/MacEditorLayoutStore.h"
+#include "QuorixMacCore/Control/SystemActionExecutor.h"
+
+#include <QPointer>
+#include <QSysInfo>
+
+namespace quorix {
+
+AppDelegate::AppDelegate(std::shared_ptr<const ApplicationDirectories> directories, QObject* parent)
+    : QObject(parent)
+    , m_directories(std::move(directories))
+    , m_controller(std::make_unique<QuorixMacServerController>(deviceName(), MacEditorLayoutStore(),
+                                                               preferredPort))
+    , m_quickPanelActionExecutor(makeSystemActionExecutor()) {}
+
+AppDelegate::~AppDelegate() = default;
+
+QString AppDelegate::deviceName() {
+    const QString hostName = QSysInfo::machineHostName();
+    return hostName.isEmpty() ? QString(fallbackDeviceName) : hostName;
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    m_controller->setOnPairingCompleted([delegate = QPointer(this)] {
+        if (delegate) {
+            Q_EMIT delegate->pairingCompleted();
+        }
+    });
+    m_controller->start();
+    writePairingCodeMemo();
+}
+
+void AppDelegate::applicationWillTerminate() {
+    m_controller->stop();
+}
+
+std::optional<QString> AppDelegate::writePairingCodeMemo() {
+    return PairingCodeMemo::write(*m_directories, m_controller->pairingCode());
+}
+
+std::optional<QString> AppDelegate::pairingCodeMemoPath() const {
+    return PairingCodeMemo::filePath(*m_directories);
+}
+
+} // namespace quorix

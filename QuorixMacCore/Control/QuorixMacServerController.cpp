@@ -1,0 +1,274 @@
+#include "QuorixMacCore/Control/QuorixMacServerController.h"
+
+#include "QuorixMacCore/Actions/MacActionExecutor.h"
+#include "QuorixMacCore/Control/ControlLogging.h"
+#include "QuorixMacCore/Control/SystemActionExecutor.h"
+#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Editor/WebIconResolver.h"
+#include "QuorixMacCore/Pairing/PairingService.h"
+#include "QuorixMacCore/Pairing/PairingTokenStores.h"
+#include "QuorixMacCore/Transport/SerialQueue.h"
+#include "QuorixMacCore/Transport/TransportSecurityMode.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace quorix {
+
+namespace {
+
+// Runs `work` on the main thread unless the controller is gone by then. The server calls
+// back on its connection thread, where the controller must not be touched; the
+// application object is the one context sure to outlive any queued call.
+void onMainThread(const QPointer<QuorixMacServerController>& controller,
+                  std::function<void(QuorixMacServerController&)> work) {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [controller, work = std::move(work)] {
+            if (controller) {
+                work(*controller);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+QuorixMacServerController::QuorixMacServerController(QString deviceName,
+                                                     MacEditorLayoutStore editorLayoutStore,
+                                                     std::uint16_t preferredPort, Options options,
+                                                     QObject* parent)
+    : QObject(parent)
+    , m_deviceName(std::move(deviceName))
+    , m_preferredPort(preferredPort)
+    , m_options(std::move(options))
+    , m_lastSyncMessage(SyncStatusText::notSynced.toString())
+    , m_installedAppsScanner(std::make_shared<InstalledAppsScanner>()) {
+    m_autoSyncTimer.setSingleShot(true);
+    connect(&m_autoSyncTimer, &QTimer::timeout, this,
+            &QuorixMacServerController::autoSyncTimerFired);
+
+    WebIconResolving* resolver = m_options.webIconResolver;
+    if (resolver == nullptr) {
+        m_ownWebIconResolver = std::make_unique<WebIconResolver>();
+        resolver = m_ownWebIconResolver.get();
+    }
+
+    std::optional<LayoutRecord> stored = editorLayoutStore.load();
+    if (!stored) {
+        const auto& clock = m_options.editorStateOptions.clock;
+        stored = defaultLayout(clock ? clock() : currentDate());
+    }
+    m_editorState = std::make_unique<MacEditorState>(
+        std::move(*stored), SyncStatusText::notSynced.toString(), m_installedAppsScanner,
+        std::move(editorLayoutStore), *resolver, m_options.editorStateOptions);
+
+    m_editorState->setOnDirty([controller = QPointer(this)] {
+        if (controller) {
+            controller->scheduleAutoSync(editSyncDelay);
+        }
+    });
+    m_editorState->resolveWebIconsForCurrentLayout();
+}
+
+QuorixMacServerController::~QuorixMacServerController() {
+    stop();
+}
+
+LayoutRecord QuorixMacServerController::defaultLayout(Date now) {
+    PageRecord page;
+    page.id = UUID::random();
+    page.name = "ページ 1";
+    page.order = 0;
+    page.gradient = GradientPreset::custom;
+    page.gridColumns = 3;
+    page.gridRows = 5;
+
+    LayoutRecord layout;
+    layout.id = UUID::random();
+    layout.pages.push_back(std::move(page));
+    layout.updatedAt = now;
+    return layout;
+}
+
+void QuorixMacServerController::start() {
+    stop();
+
+    auto service = std::make_shared<PairingService>(pairingConfiguration, makeTokenStore());
+    const QString code = QString::fromStdString(service->issueNewCode());
+
+    auto server = std::make_unique<WebSocketServer>(
+        m_deviceName, service, makeActionExecutor(), m_installedAppsScanner,
+        TransportSecurityMode::plaintextForLocalTesting, std::nullopt, code,
+        std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel),
+        std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel),
+        m_options.serverOptions);
+
+    const QPointer<QuorixMacServerController> weakSelf(this);
+    server->setOnAuthenticated([weakSelf] {
+        onMainThread(weakSelf, [](QuorixMacServerController& self) { self.phoneAuthenticated(); });
+    });
+    server->setOnLayoutUpdate([weakSelf](const LayoutRecord& layout) {
+        onMainThread(weakSelf,
+                     [layout](QuorixMacServerController& self) { self.phoneSentLayout(layout); });
+    });
+
+    const Expected<std::uint16_t, WebSocketServerError> started =
+        server->start(m_preferredPort, m_options.advertiseBonjour);
+    if (!started) {
+        qCWarning(lcControl).noquote()
+            << "The receiver did not start:" << started.error().description();
+        setLastError(started.error().description());
+        setIsRunning(false);
+        return;
+    }
+
+    m_pairingService = std::move(service);
+    m_server = std::move(server);
+    setPort(*started);
+    setPairingCode(code);
+    setFingerprint(QString());
+    setIsRunning(true);
+    setLastError(std::nullopt);
+    setStatus(SyncStatusText::waitingForPhone);
+    setHasReceivedIPhoneLayout(false);
+}
+
+void QuorixMacServerController::stop() {
+    m_autoSyncTimer.stop();
+    if (m_server) {
+        m_server->stop();
+        m_server.reset();
+    }
+    m_pairingService.reset();
+    setIsRunning(false);
+    setPort(std::nullopt);
+    setPairingCode(QString());
+    setHasReceivedIPhoneLayout(false);
+}
+
+void QuorixMacServerController::refreshPairingCode() {
+    if (!m_pairingService) {
+        start();
+        return;
+    }
+    const QString code = QString::fromStdString(m_pairingService->issueNewCode());
+    setPairingCode(code);
+    if (m_server) {
+        m_server->updatePairingCode(code);
+    }
+}
+
+void QuorixMacServerController::prepareFreshPairingCodeForDisplay() {
+    if (m_isRunning && m_pairingService) {
+        refreshPairingCode();
+    } else {
+        start();
+    }
+}
+
+void QuorixMacServerController::syncEditorLayoutToConnectedIPhones() {
+    if (!m_server) {
+        setStatus(SyncStatusText::notRunning);
+        return;
+    }
+    const std::optional<LayoutRecord>& pending = m_editorState->pendingSyncLayout();
+    const int reached =
+        m_server->broadcastLayoutChanged(pending ? *pending : m_editorState->layout());
+    if (reached == 0) {
+        setStatus(SyncStatusText::noPhoneConnected);
+        return;
+    }
+    m_editorState->markSynced();
+    setStatus(SyncStatusText::synced);
+}
+
+void QuorixMacServerController::scheduleAutoSync(std::chrono::milliseconds delay) {
+    m_autoSyncTimer.start(delay);
+}
+
+void QuorixMacServerController::autoSyncTimerFired() {
+    if (m_editorState->pendingSyncLayout()) {
+        syncEditorLayoutToConnectedIPhones();
+    }
+}
+
+void QuorixMacServerController::phoneAuthenticated() {
+    setStatus(SyncStatusText::phoneConnected);
+    if (m_onPairingCompleted) {
+        m_onPairingCompleted();
+    }
+}
+
+void QuorixMacServerController::phoneSentLayout(const LayoutRecord& layout) {
+    if (m_editorState->replaceLayoutIfNoPendingChanges(layout)) {
+        setStatus(SyncStatusText::phoneLayoutAdopted);
+    } else {
+        setStatus(SyncStatusText::keepingUnsentEdits);
+        scheduleAutoSync(refusedLayoutSyncDelay);
+    }
+    setHasReceivedIPhoneLayout(true);
+}
+
+std::shared_ptr<ActionExecuting> QuorixMacServerController::makeActionExecutor() const {
+    if (m_options.makeActionExecutor) {
+        return m_options.makeActionExecutor();
+    }
+    return makeSystemActionExecutor();
+}
+
+std::shared_ptr<PairingTokenStore> QuorixMacServerController::makeTokenStore() const {
+    return m_options.makeTokenStore ? m_options.makeTokenStore() : PairingTokenStores::persistent();
+}
+
+void QuorixMacServerController::setIsRunning(bool value) {
+    if (m_isRunning != value) {
+        m_isRunning = value;
+        Q_EMIT isRunningChanged();
+    }
+}
+
+void QuorixMacServerController::setPort(std::optional<std::uint16_t> value) {
+    if (m_port != value) {
+        m_port = value;
+        Q_EMIT portChanged();
+    }
+}
+
+void QuorixMacServerController::setPairingCode(const QString& value) {
+    if (m_pairingCode != value) {
+        m_pairingCode = value;
+        Q_EMIT pairingCodeChanged();
+    }
+}
+
+void QuorixMacServerController::setFingerprint(const QString& value) {
+    if (m_fingerprint != value) {
+        m_fingerprint = value;
+        Q_EMIT fingerprintChanged();
+    }
+}
+
+void QuorixMacServerController::setLastError(const std::optional<QString>& value) {
+    if (m_lastError != value) {
+        m_lastError = value;
+        Q_EMIT lastErrorChanged();
+    }
+}
+
+void QuorixMacServerController::setHasReceivedIPhoneLayout(bool value) {
+    if (m_hasReceivedIPhoneLayout != value) {
+        m_hasReceivedIPhoneLayout = value;
+        Q_EMIT hasReceivedIPhoneLayoutChanged();
+    }
+}
+
+void QuorixMacServerController::setStatus(QStringView text) {
+    if (m_lastSyncMessage != text) {
+        m_lastSyncMessage = text.toString();
+        Q_EMIT lastSyncMessageChanged();
+    }
+    m_editorState->setSyncStatusText(text.toString());
+}
+
+} // namespace quorix

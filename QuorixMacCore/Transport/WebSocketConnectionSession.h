@@ -1,0 +1,126 @@
+#pragma once
+
+#include "QuorixMacCore/Transport/WebSocketLimits.h"
+#include "QuorixProtocol/Messages.h"
+
+#include <QByteArray>
+#include <QPointer>
+#include <QSslConfiguration>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QTcpSocket;
+class QThreadPool;
+class QTimer;
+
+namespace quorix {
+
+class ActionExecuting;
+class InstalledAppsScanner;
+class PairingService;
+class SerialQueue;
+
+/// One phone's connection: completes the opening handshake, reads frames, decodes
+/// messages, enforces authentication and answers. Its socket lives on the connection
+/// queue shared by all sessions, where all its receiving runs; `execute` and `list_apps`
+/// work runs on the task pool and answers from there.
+///
+/// Held by the server's registry; everything else (tasks, posted sends) holds it weakly,
+/// so a session the server has dropped does nothing more.
+class WebSocketConnectionSession : public std::enable_shared_from_this<WebSocketConnectionSession> {
+public:
+    /// What every session of one server shares.
+    struct Services {
+        std::shared_ptr<PairingService> pairingService;
+        std::shared_ptr<ActionExecuting> actionExecutor;
+        std::shared_ptr<InstalledAppsScanner> installedAppsScanner;
+        QString deviceName;
+        WebSocketLimits limits;
+        /// Where `execute` and `list_apps` run.
+        QThreadPool* taskPool = nullptr;
+        /// Present in secure mode: every connection speaks TLS with this identity.
+        std::optional<QSslConfiguration> tls;
+    };
+
+    /// Called on the connection queue.
+    struct Callbacks {
+        /// After every successful authentication.
+        std::function<void()> onAuthenticated;
+        /// For every accepted `layout_update`, before it is echoed.
+        std::function<void(const LayoutRecord&)> onLayoutUpdate;
+        /// When the connection ends or fails; may come more than once.
+        std::function<void()> onClose;
+    };
+
+    /// A session for an accepted socket descriptor, which it owns from now on.
+    static std::shared_ptr<WebSocketConnectionSession>
+    create(qintptr socketDescriptor, std::shared_ptr<SerialQueue> queue,
+           std::shared_ptr<const Services> services, Callbacks callbacks);
+
+    ~WebSocketConnectionSession();
+
+    WebSocketConnectionSession(const WebSocketConnectionSession&) = delete;
+    WebSocketConnectionSession& operator=(const WebSocketConnectionSession&) = delete;
+
+    /// Takes over the socket on the connection queue and starts reading.
+    void start();
+
+    /// Closes the connection at once, without a close frame. Any thread.
+    void cancel();
+
+    /// False until the first successful authentication, then true for good. Any thread.
+    bool isAuthenticated() const { return m_isAuthenticated.load(std::memory_order_acquire); }
+
+    /// Encodes the message and sends it as one text frame; a message that cannot be
+    /// encoded is dropped. Any thread.
+    void send(const QuorixServerMessage& message);
+
+    /// Sends bytes as they are: a whole frame, or the handshake's answer. Any thread.
+    void sendRaw(QByteArray bytes);
+
+private:
+    WebSocketConnectionSession(qintptr socketDescriptor, std::shared_ptr<SerialQueue> queue,
+                               std::shared_ptr<const Services> services, Callbacks callbacks);
+
+    // Everything below runs on the connection queue.
+    void adoptSocket();
+    void receive();
+    void processIncomingBuffer();
+    bool completeHandshake();
+    void handleFrame(const WebSocketFrame& frame);
+    void handle(QuorixClientMessage message);
+    void verifyCode(const std::string& code);
+    void checkToken(const std::string& token);
+    void runAction(QuorixClientMessage::Execute execute);
+    void listApps();
+    void write(const QByteArray& bytes);
+    /// Sends a close frame when the socket still takes one, lets it drain, and ends the
+    /// session.
+    void fail(const char* reason);
+    void closeGracefully();
+    void abortSocket();
+    void notifyClosed();
+
+    const qintptr m_socketDescriptor;
+    const std::shared_ptr<SerialQueue> m_queue;
+    const std::shared_ptr<const Services> m_services;
+    const Callbacks m_callbacks;
+
+    std::atomic<bool> m_isAuthenticated{false};
+    // Whether the connection queue took the descriptor over; read by the destructor,
+    // which may run on any thread.
+    std::atomic<bool> m_adopted{false};
+
+    // Connection queue only.
+    QPointer<QTcpSocket> m_socket;
+    QPointer<QTimer> m_handshakeTimer;
+    bool m_didCompleteHandshake = false;
+    bool m_ended = false;
+    bool m_closeNotified = false;
+    QByteArray m_incomingBuffer;
+};
+
+} // namespace quorix

@@ -1,0 +1,362 @@
+#include "QuorixMacCore/Control/QuorixMacServerController.h"
+
+#include "QuorixMacCore/Pairing/PairingTokenStore.h"
+#include "QuorixMacCore/Platform/ServiceRegistrar.h"
+#include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/WebSocketServerHarness.h"
+#include "QuorixMacCore/Support/WebSocketTestClient.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <vector>
+
+namespace quorix {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing::waitUntil;
+using testing::WebSocketTestClient;
+
+// Timing is checked only against bounds that a loaded machine keeps: a send must not come
+// before its delay (less a little for timer coarseness) and must come within this slack.
+constexpr auto timerEarliness = 50ms;
+constexpr auto timerSlack = 2s;
+
+/// Finds no icons and never touches the network.
+class NoWebIcons final : public WebIconResolving {
+public:
+    QFuture<WebIconData> iconData(const URL&) override {
+        return QtFuture::makeReadyFuture(WebIconData{});
+    }
+};
+
+/// The codes announced so far, newest last; nothing reaches the network.
+struct AnnouncedCodes {
+    std::mutex mutex;
+    std::vector<QString> codes;
+};
+
+class RecordingRegistrar final : public ServiceRegistrar {
+public:
+    explicit RecordingRegistrar(std::shared_ptr<AnnouncedCodes> log)
+        : m_log(std::move(log)) {}
+
+    std::optional<ServiceRegistrationError>
+    registerService(const ServiceRegistration& registration) override {
+        std::scoped_lock lock(m_log->mutex);
+        m_log->codes.emplace_back();
+        for (const TXTRecordEntry& entry : registration.txtRecord) {
+            if (entry.key == u"pairingCode") {
+                m_log->codes.back() = entry.value;
+            }
+        }
+        m_registered = true;
+        return std::nullopt;
+    }
+    void unregister() override { m_registered = false; }
+    bool isRegistered() const override { return m_registered; }
+
+private:
+    std::shared_ptr<AnnouncedCodes> m_log;
+    bool m_registered = false;
+};
+
+std::uint16_t freePort() {
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::Any, 0));
+    return probe.serverPort();
+}
+
+// Whole seconds, as on the wire, so a layout travelling to the phone and back stays equal.
+Date wholeSecondsNow() {
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::system_clock::now());
+}
+
+/// The next `layout_changed` and when it came, running the main thread's events meanwhile;
+/// other messages are skipped.
+std::optional<std::pair<LayoutRecord, Clock::time_point>>
+nextLayoutChanged(WebSocketTestClient& client, std::chrono::milliseconds timeout = 10s) {
+    const auto deadline = Clock::now() + timeout;
+    while (Clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const std::optional<QuorixServerMessage> message = client.readMessage(5ms);
+        const auto* changed =
+            message ? std::get_if<QuorixServerMessage::LayoutChanged>(&message->value) : nullptr;
+        if (changed != nullptr) {
+            return std::pair(changed->layout, Clock::now());
+        }
+    }
+    return std::nullopt;
+}
+
+void pump(std::chrono::milliseconds period) {
+    const auto deadline = Clock::now() + period;
+    while (Clock::now() < deadline) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+class QuorixMacServerControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(directory.isValid()); }
+
+    MacEditorLayoutStore layoutStore() {
+        return MacEditorLayoutStore(
+            defaults, QString(MacEditorLayoutStore::defaultKey),
+            std::make_shared<RootedApplicationDirectories>(directory.path()));
+    }
+
+    QuorixMacServerController& makeController(std::uint16_t port) {
+        QuorixMacServerController::Options options;
+        options.makeTokenStore = [tokens = tokens] { return tokens; };
+        options.makeActionExecutor = [] {
+            return std::make_shared<testing::ControllableActionExecutor>();
+        };
+        options.serverOptions.makeServiceRegistrar = [log = announced] {
+            return std::make_unique<RecordingRegistrar>(log);
+        };
+        options.editorStateOptions.clock = wholeSecondsNow;
+        options.webIconResolver = &webIcons;
+        controller = std::make_unique<QuorixMacServerController>(QStringLiteral("Test Desk"),
+                                                                 layoutStore(), port, options);
+        controller->setOnPairingCompleted([this] { ++pairingsCompleted; });
+        return *controller;
+    }
+
+    /// Pairs `phone` with the running controller and waits until the controller knows.
+    void pair(WebSocketTestClient& phone) {
+        const int before = pairingsCompleted;
+        ASSERT_TRUE(phone.open(*controller->port()));
+        ASSERT_TRUE(phone.pair(controller->pairingCode().toStdString()));
+        ASSERT_TRUE(waitUntil([&] { return pairingsCompleted == before + 1; }));
+    }
+
+    /// A running controller holding one edit that found no phone to take it.
+    QuorixMacServerController& startWithUnsentEdit() {
+        QuorixMacServerController& made = makeController(freePort());
+        made.start();
+        made.editorState().addPage();
+        EXPECT_TRUE(waitUntil([&] { return !made.hasPendingAutoSync(); }));
+        return made;
+    }
+
+    std::string status() const { return controller->lastSyncMessage().toStdString(); }
+
+    QTemporaryDir directory;
+    std::shared_ptr<testsupport::InMemoryUserDefaults> defaults =
+        std::make_shared<testsupport::InMemoryUserDefaults>();
+    std::shared_ptr<InMemoryPairingTokenStore> tokens =
+        std::make_shared<InMemoryPairingTokenStore>();
+    std::shared_ptr<AnnouncedCodes> announced = std::make_shared<AnnouncedCodes>();
+    NoWebIcons webIcons;
+    std::unique_ptr<QuorixMacServerController> controller;
+    int pairingsCompleted = 0;
+};
+
+TEST_F(QuorixMacServerControllerTest, startsOnItsDefaultLayoutWhenNothingIsStored) {
+    const LayoutRecord layout = makeController(freePort()).editorState().layout();
+    ASSERT_EQ(layout.pages.size(), 1U);
+    const PageRecord& page = layout.pages[0];
+    EXPECT_EQ(std::tuple(page.name, page.order, page.gradient, page.gridColumns, page.gridRows),
+              std::tuple("ページ 1", 0, GradientPreset::custom, 3, 5));
+    EXPECT_TRUE(page.buttons.empty());
+    EXPECT_EQ(status(), "スマホ未同期");
+    EXPECT_EQ(controller->editorState().syncStatusText().toStdString(), "スマホ未同期");
+
+    // The next run finds it stored and keeps it.
+    controller.reset();
+    EXPECT_EQ(makeController(freePort()).editorState().layout().id, layout.id);
+}
+
+TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
+    const std::uint16_t port = freePort();
+    QuorixMacServerController& made = makeController(port);
+    QSignalSpy running(&made, &QuorixMacServerController::isRunningChanged);
+
+    // Refreshing the code of a stopped controller starts it.
+    made.refreshPairingCode();
+    ASSERT_TRUE(made.isRunning()) << made.lastError().value_or(QString()).toStdString();
+    EXPECT_EQ(made.port(), port);
+    EXPECT_EQ(made.pairingCode().size(), 6);
+    EXPECT_TRUE(made.fingerprint().isEmpty());
+    EXPECT_FALSE(made.lastError());
+    EXPECT_EQ(status(), "スマホ接続待ち");
+    EXPECT_EQ(made.editorState().syncStatusText().toStdString(), "スマホ接続待ち");
+    EXPECT_EQ(running.count(), 1);
+
+    // A restart reopens the same port, and the old code no longer pairs.
+    const std::string oldCode = made.pairingCode().toStdString();
+    made.start();
+    ASSERT_TRUE(made.isRunning());
+    EXPECT_EQ(made.port(), port);
+    WebSocketTestClient phone;
+    ASSERT_TRUE(phone.open(port));
+    EXPECT_EQ(phone.pair(oldCode).has_value(), made.pairingCode().toStdString() == oldCode);
+
+    // A new code for the pairing window is advertised too.
+    made.prepareFreshPairingCodeForDisplay();
+    const auto advertisedCode = [&] {
+        std::scoped_lock lock(announced->mutex);
+        return announced->codes.empty() ? QString() : announced->codes.back();
+    };
+    EXPECT_TRUE(waitUntil([&] { return advertisedCode() == made.pairingCode(); }));
+
+    made.stop();
+    EXPECT_FALSE(made.isRunning());
+    EXPECT_FALSE(made.port());
+    EXPECT_TRUE(made.pairingCode().isEmpty());
+    EXPECT_EQ(status(), "スマホ接続待ち");
+    EXPECT_FALSE(WebSocketTestClient().connectTo(port));
+    // Stopping what is stopped changes nothing, so nothing is announced.
+    const qsizetype announced = running.count();
+    made.stop();
+    EXPECT_EQ(running.count(), announced);
+}
+
+TEST_F(QuorixMacServerControllerTest, aPortInUseLeavesItStoppedWithTheErrorUntilAStartWorks) {
+    QTcpServer occupant;
+    ASSERT_TRUE(occupant.listen(QHostAddress::Any, 0));
+    QuorixMacServerController& made = makeController(occupant.serverPort());
+
+    made.start();
+    EXPECT_FALSE(made.isRunning());
+    EXPECT_FALSE(made.port());
+    EXPECT_TRUE(made.pairingCode().isEmpty());
+    EXPECT_TRUE(made.lastError().value_or(QString()).startsWith(u"The WebSocket listener failed: "))
+        << made.lastError().value_or(QString()).toStdString();
+    EXPECT_EQ(status(), "スマホ未同期");
+    made.syncEditorLayoutToConnectedIPhones();
+    EXPECT_EQ(status(), "受け取りが起動していません");
+
+    occupant.close();
+    made.start();
+    EXPECT_TRUE(made.isRunning());
+    EXPECT_FALSE(made.lastError());
+}
+
+TEST_F(QuorixMacServerControllerTest, everyAuthenticatedPhoneCompletesPairing) {
+    makeController(freePort()).start();
+    WebSocketTestClient first;
+    pair(first);
+    EXPECT_EQ(status(), "スマホと接続しました");
+
+    // A phone coming back with its token counts as well.
+    controller->refreshPairingCode();
+    WebSocketTestClient second;
+    ASSERT_TRUE(second.open(*controller->port()));
+    const std::optional<std::string> token = second.pair(controller->pairingCode().toStdString());
+    ASSERT_TRUE(token);
+    WebSocketTestClient returning;
+    ASSERT_TRUE(returning.open(*controller->port()));
+    returning.send({QuorixClientMessage::AuthResume{*token}});
+    EXPECT_TRUE(waitUntil([&] { return pairingsCompleted == 3; }));
+}
+
+TEST_F(QuorixMacServerControllerTest, editsInQuickSuccessionAreSentOnceAfterTheyPause) {
+    makeController(freePort()).start();
+    WebSocketTestClient phone;
+    pair(phone);
+
+    Clock::time_point lastEdit;
+    for (int edit = 0; edit < 10; ++edit) {
+        controller->editorState().addPage();
+        lastEdit = Clock::now();
+        pump(100ms);
+    }
+    const auto sent = nextLayoutChanged(phone);
+    ASSERT_TRUE(sent);
+    EXPECT_GE(sent->second - lastEdit, QuorixMacServerController::editSyncDelay - timerEarliness);
+    EXPECT_LE(sent->second - lastEdit, QuorixMacServerController::editSyncDelay + timerSlack);
+    EXPECT_EQ(sent->first.pages.size(), 11U);
+    EXPECT_EQ(sent->first, controller->editorState().layout());
+
+    EXPECT_FALSE(nextLayoutChanged(phone, 700ms)) << "a second send for the same edits";
+    EXPECT_FALSE(controller->editorState().pendingSyncLayout());
+    EXPECT_EQ(status(), "スマホへ自動同期しました");
+    EXPECT_EQ(controller->editorState().syncStatusText().toStdString(), "スマホへ自動同期しました");
+}
+
+TEST_F(QuorixMacServerControllerTest, anEditWithoutPhoneStaysPendingForTheNextSend) {
+    QuorixMacServerController& made = startWithUnsentEdit();
+    EXPECT_EQ(status(), "スマホが接続されていません。スマホ側のKestraneを開いてください");
+    ASSERT_TRUE(made.editorState().pendingSyncLayout());
+
+    WebSocketTestClient phone;
+    pair(phone);
+    made.syncEditorLayoutToConnectedIPhones();
+    const auto sent = nextLayoutChanged(phone);
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->first.pages.size(), 2U);
+    EXPECT_FALSE(made.editorState().pendingSyncLayout());
+    EXPECT_EQ(status(), "スマホへ自動同期しました");
+}
+
+TEST_F(QuorixMacServerControllerTest, aDifferentPhoneLayoutIsRefusedAndAnsweredWithTheDesktops) {
+    QuorixMacServerController& made = startWithUnsentEdit();
+    const LayoutRecord desktops = *made.editorState().pendingSyncLayout();
+    WebSocketTestClient phone;
+    pair(phone);
+
+    LayoutRecord phones = desktops;
+    phones.pages.pop_back();
+    phone.send({QuorixClientMessage::LayoutUpdate{phones}});
+    // The session echoes the phone's layout at once; the desktop's follows after the delay.
+    const auto echo = nextLayoutChanged(phone);
+    ASSERT_TRUE(echo);
+    EXPECT_EQ(echo->first, phones);
+    ASSERT_TRUE(waitUntil([&] { return made.hasReceivedIPhoneLayout(); }));
+    const auto refusedAt = Clock::now();
+    EXPECT_EQ(status(), "パソコン側の未送信変更を保持しています");
+    EXPECT_EQ(made.editorState().layout(), desktops);
+
+    const auto sentBack = nextLayoutChanged(phone);
+    ASSERT_TRUE(sentBack);
+    EXPECT_EQ(sentBack->first, desktops);
+    EXPECT_LE(sentBack->second - refusedAt,
+              QuorixMacServerController::refusedLayoutSyncDelay + timerSlack);
+    EXPECT_EQ(status(), "スマホへ自動同期しました");
+}
+
+TEST_F(QuorixMacServerControllerTest, aPhoneLayoutEqualToThePendingOneIsAdopted) {
+    QuorixMacServerController& made = startWithUnsentEdit();
+    const LayoutRecord pending = *made.editorState().pendingSyncLayout();
+    WebSocketTestClient phone;
+    pair(phone);
+
+    phone.send({QuorixClientMessage::LayoutUpdate{pending}});
+    ASSERT_TRUE(waitUntil([&] { return made.hasReceivedIPhoneLayout(); }));
+    EXPECT_EQ(status(), "スマホの現在の配置を読み込みました");
+    EXPECT_EQ(made.editorState().layout(), pending);
+    EXPECT_FALSE(made.hasPendingAutoSync());
+
+    // A restart forgets that a phone sent its layout.
+    made.start();
+    EXPECT_FALSE(made.hasReceivedIPhoneLayout());
+}
+
+TEST_F(QuorixMacServerControllerTest, stopCancelsAPendingSend) {
+    makeController(freePort()).start();
+    WebSocketTestClient phone;
+    pair(phone);
+
+    controller->editorState().addPage();
+    ASSERT_TRUE(controller->hasPendingAutoSync());
+    controller->stop();
+    pump(QuorixMacServerController::editSyncDelay + 300ms);
+    // Had the send still run, it would have found no server and said so.
+    EXPECT_EQ(status(), "スマホと接続しました");
+    EXPECT_TRUE(controller->editorState().pendingSyncLayout());
+    EXPECT_TRUE(phone.waitForDisconnect());
+}
+
+} // namespace
+} // namespace quorix

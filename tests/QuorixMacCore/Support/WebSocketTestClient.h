@@ -1,0 +1,67 @@
+#pragma once
+
+#include "QuorixMacCore/Transport/WebSocketFrameCodec.h"
+#include "QuorixProtocol/Messages.h"
+
+#include <QByteArray>
+#include <QSslSocket>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+namespace quorix::testing {
+
+/// A client frame as a phone sends it: final, masked with `maskKey`.
+QByteArray maskedClientFrame(std::uint8_t opcode, QByteArrayView payload,
+                             std::uint32_t maskKey = 0x37fa213d);
+
+/// The opening request with the sample key of RFC 6455, lines ended by CR LF.
+QByteArray openingRequest();
+
+/// A phone's side of one connection, driven synchronously from the test's thread while
+/// the server runs on its own threads.
+class WebSocketTestClient {
+public:
+    static constexpr std::chrono::milliseconds defaultTimeout{10'000};
+
+    /// Opens the TCP connection to 127.0.0.1; whether it connected.
+    bool connectTo(quint16 port);
+    /// Connects over TLS, accepting any certificate; whether the TLS handshake completed.
+    bool connectEncrypted(quint16 port);
+    /// Connects and completes the opening handshake.
+    bool open(quint16 port);
+
+    void sendRaw(const QByteArray& bytes);
+    void sendFrame(std::uint8_t opcode, QByteArrayView payload);
+    void send(const QuorixClientMessage& message);
+
+    /// Reads until the 101 answer's header is complete; the header, or nothing.
+    std::optional<QByteArray>
+    readHandshakeResponse(std::chrono::milliseconds timeout = defaultTimeout);
+    /// The next server frame, or nothing when none arrives in time or the connection ends.
+    std::optional<WebSocketFrame> readFrame(std::chrono::milliseconds timeout = defaultTimeout);
+    /// The next text frame decoded as a server message.
+    std::optional<QuorixServerMessage>
+    readMessage(std::chrono::milliseconds timeout = defaultTimeout);
+    /// Whether no frame arrives within `period` (and the connection stays up).
+    bool staysQuiet(std::chrono::milliseconds period);
+    /// Whether the server closed the connection within `timeout`; bytes that arrive
+    /// meanwhile are kept.
+    bool waitForDisconnect(std::chrono::milliseconds timeout = defaultTimeout);
+
+    /// Authenticates with a code; the token, or nothing.
+    std::optional<std::string> pair(const std::string& code);
+
+    QTcpSocket& socket() { return m_socket; }
+    const QByteArray& buffer() const { return m_buffer; }
+
+private:
+    bool readMore(std::chrono::steady_clock::time_point deadline);
+
+    // Plain TCP unless connected with `connectEncrypted`.
+    QSslSocket m_socket;
+    QByteArray m_buffer;
+};
+
+} // namespace quorix::testing

@@ -1,0 +1,135 @@
+#include "QuorixMacCore/Support/PrivateDNSSDDaemons.h"
+#include "QuorixMacCore/Support/WebSocketServerHarness.h"
+#include "QuorixMacCore/Support/WebSocketTestClient.h"
+#include "QuorixMacCore/Transport/LocalNetworkAddressProvider.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+
+#include <gtest/gtest.h>
+
+namespace quorix {
+namespace {
+
+const QString serviceType = QStringLiteral("_quorix._tcp");
+
+std::optional<testing::BrowsedService> seen(const std::vector<testing::BrowsedService>& services,
+                                            const QString& name) {
+    for (const auto& service : services) {
+        if (service.name == name && service.type == serviceType) {
+            return service;
+        }
+    }
+    return std::nullopt;
+}
+
+/// The harness's pieces behind a server that talks to the system's responder.
+std::unique_ptr<WebSocketServer> serverWithSystemResponder(testing::WebSocketServerHarness& harness,
+                                                           const QString& deviceName) {
+    return std::make_unique<WebSocketServer>(
+        deviceName, harness.pairingService, harness.executor, harness.scanner,
+        TransportSecurityMode::plaintextForLocalTesting, std::nullopt, QString(),
+        harness.listenerQueue, harness.connectionQueue);
+}
+
+TEST(WebSocketServerAdvertising, browsersSeeTheRecordAndEachNewCode) {
+    testing::PrivateDNSSDDaemons daemons;
+    const auto failure = daemons.start();
+    ASSERT_FALSE(failure) << failure->toStdString();
+
+    testing::WebSocketServerHarness harness;
+    // Responders of other test runs may share the loopback multicast group.
+    const QString name = QStringLiteral("Kestrane Desk %1-%2")
+                             .arg(QCoreApplication::applicationPid())
+                             .arg(QRandomGenerator::global()->bounded(1'000'000));
+    auto server = serverWithSystemResponder(harness, QStringLiteral(" \n") + name + u'\t');
+    const auto started = server->start(0, true);
+    ASSERT_TRUE(started) << started.error().description().toStdString();
+    const QString port = QString::number(*started);
+
+    const auto browseFor = [&](const std::function<bool(const testing::BrowsedService&)>& accept) {
+        return seen(daemons.browseUntil(serviceType,
+                                        [&](const auto& found) {
+                                            const auto service = seen(found, name);
+                                            return service && accept(*service);
+                                        }),
+                    name);
+    };
+    auto service = browseFor([](const auto& candidate) { return candidate.txt.size() == 6; });
+    ASSERT_TRUE(service);
+    EXPECT_EQ(service->port, *started);
+    const std::map<QString, QString> withoutCode{
+        {QStringLiteral("deviceType"), QStringLiteral("mac")},
+        {QStringLiteral("version"), QStringLiteral("m1")},
+        {QStringLiteral("fingerprint"), QString()},
+        {QStringLiteral("security"), QStringLiteral("plain")},
+        {QStringLiteral("host"),
+         LocalNetworkAddressProvider::preferredIPv4Address().value_or(QString())},
+        {QStringLiteral("port"), port},
+    };
+    EXPECT_EQ(service->txt, withoutCode);
+
+    server->updatePairingCode(QStringLiteral("042917"));
+    service = browseFor([](const auto& candidate) {
+        return candidate.txt.size() == 7 &&
+               candidate.txt.at(QStringLiteral("pairingCode")) == QStringLiteral("042917");
+    });
+    ASSERT_TRUE(service);
+    auto withCode = withoutCode;
+    withCode[QStringLiteral("pairingCode")] = QStringLiteral("042917");
+    EXPECT_EQ(service->txt, withCode);
+
+    server->updatePairingCode(QStringLiteral("518204"));
+    service = browseFor([](const auto& candidate) {
+        return candidate.txt.size() == 7 &&
+               candidate.txt.at(QStringLiteral("pairingCode")) == QStringLiteral("518204");
+    });
+    ASSERT_TRUE(service);
+
+    server->stop();
+    EXPECT_FALSE(seen(
+        daemons.browseUntil(serviceType, [&](const auto& found) { return !seen(found, name); }),
+        name));
+}
+
+std::mutex warningsMutex;
+QStringList capturedWarnings;
+
+void captureWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtWarningMsg) {
+        std::scoped_lock lock(warningsMutex);
+        capturedWarnings.append(message);
+    }
+}
+
+TEST(WebSocketServerAdvertising, runsAndSaysSoWhenNoResponderAnswers) {
+    // The private bus exists, but no avahi-daemon is on it.
+    testing::PrivateDNSSDDaemons::systemBusAddress();
+    {
+        std::scoped_lock lock(warningsMutex);
+        capturedWarnings.clear();
+    }
+    const QtMessageHandler previous = qInstallMessageHandler(captureWarnings);
+    testing::WebSocketServerHarness harness;
+    auto server = serverWithSystemResponder(harness, QStringLiteral("Quiet Desk"));
+    const auto started = server->start(0, true);
+    EXPECT_TRUE(testing::waitUntil([] {
+        std::scoped_lock lock(warningsMutex);
+        return !capturedWarnings.isEmpty();
+    }));
+    qInstallMessageHandler(previous);
+    ASSERT_TRUE(started) << started.error().description().toStdString();
+
+    testing::WebSocketTestClient phone;
+    ASSERT_TRUE(phone.open(*started));
+    EXPECT_TRUE(phone.pair(harness.issueCode()));
+    std::scoped_lock lock(warningsMutex);
+    ASSERT_EQ(capturedWarnings.size(), 1) << capturedWarnings.join(u'\n').toStdString();
+    EXPECT_TRUE(capturedWarnings.front().startsWith(
+        QStringLiteral("Running without advertising on the local network: DNS-SD registration "
+                       "failed with error -65537")))
+        << capturedWarnings.front().toStdString();
+}
+
+} // namespace
+} // namespace quorix

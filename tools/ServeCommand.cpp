@@ -1,0 +1,165 @@
+#include "QuorixMacCore/Actions/DryRunActionExecutor.h"
+#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Pairing/PairingService.h"
+#include "QuorixMacCore/Transport/SerialQueue.h"
+#include "QuorixMacCore/Transport/WebSocketServer.h"
+#include "QuorixProtocol/ProtocolJSON.h"
+#include "tools/CliCommand.h"
+
+#include <QGuiApplication>
+#include <QSocketNotifier>
+#include <QSysInfo>
+
+#include <charconv>
+#include <csignal>
+#include <iostream>
+#include <mutex>
+#include <unistd.h>
+
+namespace quorix::cli {
+
+namespace {
+
+// Codes live 10 minutes; 3 wrong codes lock pairing out for 5 minutes.
+constexpr PairingConfiguration pairingConfiguration{600, 3, 300};
+
+int signalPipe[2] = {-1, -1};
+
+void forwardSignal(int) {
+    const char byte = 1;
+    // Nothing else is safe in a signal handler; the event loop reads the pipe.
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+/// Writes whole lines to standard output from any thread.
+class LinePrinter {
+public:
+    explicit LinePrinter(std::ostream& out)
+        : m_out(out) {}
+
+    void print(std::string_view line) {
+        std::scoped_lock lock(m_mutex);
+        m_out << line << "\n";
+        m_out.flush();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::ostream& m_out;
+};
+
+/// {"<key>":<json>,"type":"<type>"}, keys sorted as everywhere else.
+std::string event(std::string_view key, const Encoded& json, std::string_view type) {
+    if (!json) {
+        return R"({"error":"unencodable","type":")" + std::string(type) + "\"}";
+    }
+    std::string line;
+    line.reserve(json->size() + key.size() + type.size() + 20);
+    line.append("{\"").append(key).append("\":").append(*json);
+    line.append(",\"type\":\"").append(type).append("\"}");
+    return line;
+}
+
+int runServe(std::span<const std::string_view> arguments, Streams& streams) {
+    bool dryRun = false;
+    bool advertise = true;
+    std::uint16_t port = QuorixNetworkDefaults::preferredPort;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string_view argument = arguments[i];
+        if (argument == "--dry-run") {
+            dryRun = true;
+        } else if (argument == "--no-advertise") {
+            advertise = false;
+        } else if (argument == "--port" && i + 1 < arguments.size()) {
+            const std::string_view text = arguments[++i];
+            const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
+            if (error != std::errc() || end != text.data() + text.size()) {
+                streams.err << "kestrane-cli serve: not a port: " << text << "\n";
+                return exitUsage;
+            }
+        } else {
+            streams.err << "usage: kestrane-cli serve --dry-run [--port N] [--no-advertise]\n";
+            return exitUsage;
+        }
+    }
+    if (!dryRun) {
+        // Actions from a phone would reach this desktop; only the recording executor is
+        // offered here.
+        streams.err << "kestrane-cli serve: only --dry-run is supported\n";
+        return exitUsage;
+    }
+
+    // Catalogue icons render through the GUI module, which needs a platform even
+    // without a display.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    int argc = 1;
+    char name[] = "kestrane-cli";
+    char* argv[] = {name, nullptr};
+    QGuiApplication application(argc, argv);
+
+    if (::pipe(signalPipe) != 0) {
+        streams.err << "kestrane-cli serve: cannot set up signal handling\n";
+        return exitFailure;
+    }
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &application,
+                     [] { QCoreApplication::quit(); });
+    std::signal(SIGINT, forwardSignal);
+    std::signal(SIGTERM, forwardSignal);
+
+    LinePrinter printer(streams.out);
+    auto executor = std::make_shared<DryRunActionExecutor>([&printer](const ActionSpec& action) {
+        printer.print(event("action", ProtocolJSON::encode(action), "executed"));
+    });
+    auto pairingService = std::make_shared<PairingService>(
+        pairingConfiguration, std::make_shared<InMemoryPairingTokenStore>());
+    const std::string code = pairingService->issueNewCode();
+    auto listenerQueue = std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel);
+    auto connectionQueue = std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel);
+    auto server = std::make_unique<WebSocketServer>(
+        QSysInfo::machineHostName(), pairingService, executor,
+        std::make_shared<InstalledAppsScanner>(), TransportSecurityMode::plaintextForLocalTesting,
+        std::nullopt, QString::fromStdString(code), listenerQueue, connectionQueue);
+    server->setOnLayoutUpdate([&printer](const LayoutRecord& layout) {
+        printer.print(event("layout", ProtocolJSON::encode(layout), "layout_received"));
+    });
+
+    const auto started = server->start(port, advertise);
+    if (!started) {
+        streams.err << "kestrane-cli serve: " << started.error().description().toStdString()
+                    << "\n";
+        return exitFailure;
+    }
+    printer.print(R"({"pairingCode":")" + code + R"(","port":)" + std::to_string(*started) + "}");
+
+    QGuiApplication::exec();
+
+    server.reset();
+    connectionQueue->stop();
+    listenerQueue->stop();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    return exitSuccess;
+}
+
+} // namespace
+
+Command serveCommand() {
+    return {"serve", "--dry-run [--port N] [--no-advertise]",
+            "Run the receiver without carrying out any action.",
+            "Listens for phones on port N (default 47532; 0 picks a free port) and advertises\n"
+            "the service by DNS-SD unless --no-advertise is given. The first line of standard\n"
+            "output is {\"pairingCode\":\"CODE\",\"port\":PORT}; then one JSON line follows for\n"
+            "every action a phone executes ({\"action\":...,\"type\":\"executed\"}) and every\n"
+            "layout a phone sends ({\"layout\":...,\"type\":\"layout_received\"}). Actions are\n"
+            "recorded and reported as successful, never carried out. Tokens are kept in memory\n"
+            "for the life of the process. SIGINT or SIGTERM stops the receiver cleanly.\n",
+            runServe};
+}
+
+} // namespace quorix::cli
