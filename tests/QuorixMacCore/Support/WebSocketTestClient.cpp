@@ -23,10 +23,7 @@ bool WebSocketTestClient::connectEncrypted(quint16 port) {
     return m_socket.waitForEncrypted(int(defaultTimeout.count()));
 }
 
-bool WebSocketTestClient::open(quint16 port) {
-    if (!connectTo(port)) {
-        return false;
-    }
+bool WebSocketTestClient::handshake() {
     sendRaw(openingRequest());
     const auto answer = readHandshakeResponse();
     return answer && !WebSocketFrameCodec::checkHandshakeAnswer(*answer, sampleKey);

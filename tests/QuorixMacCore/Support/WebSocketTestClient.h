@@ -32,8 +32,10 @@ public:
     bool connectTo(quint16 port);
     /// Connects over TLS, accepting any certificate; whether the TLS handshake completed.
     bool connectEncrypted(quint16 port);
-    /// Connects and completes the opening handshake, checking the server's accept value.
-    bool open(quint16 port);
+    /// Sends the opening request and checks the server's answer, accept value included.
+    bool handshake();
+    /// Connects and completes the opening handshake.
+    bool open(quint16 port) { return connectTo(port) && handshake(); }
 
     void sendRaw(const QByteArray& bytes);
     void sendFrame(std::uint8_t opcode, QByteArrayView payload);
@@ -48,6 +50,11 @@ public:
     /// The next text frame decoded as a server message.
     std::optional<QuorixServerMessage>
     readMessage(std::chrono::milliseconds timeout = defaultTimeout);
+    /// Sends `message` and reads the next message.
+    std::optional<QuorixServerMessage> exchange(const QuorixClientMessage& message) {
+        send(message);
+        return readMessage();
+    }
     /// Whether no frame arrives within `period` (and the connection stays up).
     bool staysQuiet(std::chrono::milliseconds period);
     /// Whether the server closed the connection within `timeout`; bytes that arrive
