@@ -67,11 +67,11 @@ void applyMask(char* data, qsizetype size, QByteArrayView key) {
     }
 }
 
-// The first byte, the length in its shortest encoding, and the mask flag; no masking key.
-QByteArray frameHeader(std::uint8_t opcode, std::uint64_t length, std::uint8_t maskFlag,
-                       qsizetype reserve) {
+// The first byte and the length in its shortest encoding with the mask flag, in a buffer
+// with room for the masking key and the payload that follow.
+QByteArray frameHeader(std::uint8_t opcode, std::uint64_t length, std::uint8_t maskFlag) {
     QByteArray bytes;
-    bytes.reserve(reserve + 14);
+    bytes.reserve(qsizetype(length) + 14);
     bytes.append(char(finalFrameBit | (opcode & opcodeMask)));
     int lengthBytes = 0;
     if (length <= largestOneByteLength) {
@@ -159,7 +159,7 @@ std::optional<QByteArray> handshakeResponse(QByteArrayView request) {
 
 QByteArray frame(WebSocketOpcode opcode, QByteArrayView payload) {
     QByteArray bytes = frameHeader(static_cast<std::uint8_t>(opcode),
-                                   static_cast<std::uint64_t>(payload.size()), 0, payload.size());
+                                   static_cast<std::uint64_t>(payload.size()), 0);
     bytes.append(payload);
     return bytes;
 }
@@ -247,8 +247,7 @@ std::optional<WebSocketHandshakeError> checkHandshakeAnswer(QByteArrayView answe
 }
 
 QByteArray clientFrame(std::uint8_t opcode, QByteArrayView payload, std::uint32_t maskKey) {
-    QByteArray bytes =
-        frameHeader(opcode, static_cast<std::uint64_t>(payload.size()), maskBit, payload.size());
+    QByteArray bytes = frameHeader(opcode, static_cast<std::uint64_t>(payload.size()), maskBit);
     const char key[maskingKeyLength] = {char(maskKey >> 24), char(maskKey >> 16),
                                         char(maskKey >> 8), char(maskKey)};
     bytes.append(key, maskingKeyLength);
