@@ -1,18 +1,17 @@
 #include "tools/PhoneConnection.h"
 
+#include "QuorixMacCore/Transport/WebSocketFrameCodec.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
-#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
 
 namespace quorix::cli {
 
-namespace ClientFrameCodec {
-
 namespace {
-constexpr std::string_view rfc6455GUID = "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
-} // namespace
+// Server frames this tool accepts; a layout with many icons is large.
+constexpr qsizetype maxServerPayload = 256 * 1024 * 1024;
+constexpr qsizetype maxResponseHeader = 16 * 1024;
 
 QByteArray makeKey() {
     QByteArray nonce(16, '\0');
@@ -20,98 +19,10 @@ QByteArray makeKey() {
     return nonce.toBase64();
 }
 
-QByteArray openingRequest(const QString& host, std::uint16_t port, const QByteArray& key) {
-    return "GET / HTTP/1.1\r\nHost: " + host.toUtf8() + ':' + QByteArray::number(port) +
-           "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: " + key +
-           "\r\nSec-WebSocket-Version: 13\r\n\r\n";
+QByteArray maskedFrame(WebSocketOpcode opcode, QByteArrayView payload) {
+    return WebSocketFrameCodec::clientFrame(static_cast<std::uint8_t>(opcode), payload,
+                                            QRandomGenerator::global()->generate());
 }
-
-QByteArray expectedAccept(const QByteArray& key) {
-    return QCryptographicHash::hash(QByteArray(key).append(QByteArrayView(rfc6455GUID)),
-                                    QCryptographicHash::Sha1)
-        .toBase64();
-}
-
-QByteArray maskedFrame(std::uint8_t opcode, QByteArrayView payload) {
-    QByteArray frame;
-    frame.reserve(payload.size() + 14);
-    frame.append(char(0x80 | (opcode & 0x0F)));
-    const auto length = static_cast<std::uint64_t>(payload.size());
-    if (length <= 125) {
-        frame.append(char(0x80 | length));
-    } else if (length <= 0xFFFF) {
-        frame.append(char(0x80 | 126));
-        frame.append(char(length >> 8));
-        frame.append(char(length));
-    } else {
-        frame.append(char(0x80 | 127));
-        for (int shift = 56; shift >= 0; shift -= 8) {
-            frame.append(char(length >> shift));
-        }
-    }
-    const quint32 maskKey = QRandomGenerator::global()->generate();
-    const char mask[4] = {char(maskKey >> 24), char(maskKey >> 16), char(maskKey >> 8),
-                          char(maskKey)};
-    frame.append(mask, 4);
-    const qsizetype start = frame.size();
-    frame.resize(start + payload.size());
-    char* out = frame.data() + start;
-    const char* in = payload.data();
-    for (qsizetype i = 0; i < payload.size(); ++i) {
-        out[i] = char(in[i] ^ mask[i & 3]);
-    }
-    return frame;
-}
-
-std::optional<ServerFrame> readServerFrame(QByteArrayView buffer, qsizetype maxPayload,
-                                           std::optional<ReadError>& error) {
-    error.reset();
-    if (buffer.size() < 2) {
-        return std::nullopt;
-    }
-    const auto byte = [&](qsizetype i) { return static_cast<std::uint8_t>(buffer[i]); };
-    if (byte(1) & 0x80) {
-        error = ReadError::maskedServerFrame;
-        return std::nullopt;
-    }
-    std::uint64_t length = byte(1) & 0x7F;
-    qsizetype header = 2;
-    if (length == 126) {
-        if (buffer.size() < 4) {
-            return std::nullopt;
-        }
-        length = (std::uint64_t(byte(2)) << 8) | byte(3);
-        header = 4;
-    } else if (length == 127) {
-        if (buffer.size() < 10) {
-            return std::nullopt;
-        }
-        length = 0;
-        for (qsizetype i = 2; i < 10; ++i) {
-            length = (length << 8) | byte(i);
-        }
-        header = 10;
-    }
-    if (length > std::uint64_t(maxPayload)) {
-        error = ReadError::tooLarge;
-        return std::nullopt;
-    }
-    if (std::uint64_t(buffer.size() - header) < length) {
-        return std::nullopt;
-    }
-    ServerFrame frame;
-    frame.opcode = byte(0) & 0x0F;
-    frame.payload = buffer.sliced(header, qsizetype(length)).toByteArray();
-    frame.consumed = header + qsizetype(length);
-    return frame;
-}
-
-} // namespace ClientFrameCodec
-
-namespace {
-// Server frames this tool accepts; a layout with many icons is large.
-constexpr qsizetype maxServerPayload = 256 * 1024 * 1024;
-constexpr qsizetype maxResponseHeader = 16 * 1024;
 } // namespace
 
 std::optional<std::string> PhoneConnection::open(const QString& host, std::uint16_t port,
@@ -123,8 +34,9 @@ std::optional<std::string> PhoneConnection::open(const QString& host, std::uint1
                m_socket.errorString().toStdString();
     }
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    const QByteArray key = ClientFrameCodec::makeKey();
-    m_socket.write(ClientFrameCodec::openingRequest(host, port, key));
+    const QByteArray key = makeKey();
+    m_socket.write(WebSocketFrameCodec::clientHandshakeRequest(
+        host.toUtf8() + ':' + QByteArray::number(port), key));
     qsizetype end = -1;
     while ((end = m_buffer.indexOf("\r\n\r\n")) < 0) {
         if (m_buffer.size() > maxResponseHeader) {
@@ -137,11 +49,11 @@ std::optional<std::string> PhoneConnection::open(const QString& host, std::uint1
     }
     const QByteArray header = m_buffer.left(end + 4);
     m_buffer.remove(0, end + 4);
-    if (!header.startsWith("HTTP/1.1 101 ")) {
+    const auto refusal = WebSocketFrameCodec::checkHandshakeAnswer(header, key);
+    if (refusal == WebSocketHandshakeError::notSwitchingProtocols) {
         return "the server refused the upgrade: " + header.left(header.indexOf('\r')).toStdString();
     }
-    if (!header.contains("\r\nSec-WebSocket-Accept: " + ClientFrameCodec::expectedAccept(key) +
-                         "\r\n")) {
+    if (refusal == WebSocketHandshakeError::wrongAccept) {
         return std::string("the handshake answer has a wrong Sec-WebSocket-Accept");
     }
     return std::nullopt;
@@ -152,7 +64,7 @@ bool PhoneConnection::send(const QuorixClientMessage& message) {
     if (!json) {
         return false;
     }
-    const QByteArray frame = ClientFrameCodec::maskedFrame(0x1, QByteArrayView(*json));
+    const QByteArray frame = maskedFrame(WebSocketOpcode::text, QByteArrayView(*json));
     if (m_socket.write(frame) != frame.size()) {
         return false;
     }
@@ -166,24 +78,41 @@ PhoneConnection::Received PhoneConnection::next(std::optional<std::chrono::milli
     const QDeadlineTimer deadline =
         timeout ? QDeadlineTimer(*timeout) : QDeadlineTimer(QDeadlineTimer::Forever);
     while (true) {
-        std::optional<ClientFrameCodec::ReadError> error;
-        if (auto frame = ClientFrameCodec::readServerFrame(m_buffer, maxServerPayload, error)) {
-            m_buffer.remove(0, frame->consumed);
-            switch (frame->opcode) {
-            case 0x8:
-                m_socket.write(ClientFrameCodec::maskedFrame(0x8, {}));
+        auto read = WebSocketFrameCodec::readServerFrame(m_buffer, maxServerPayload);
+        if (!read) {
+            switch (read.error()) {
+            case WebSocketFrameError::maskedServerFrame:
+                problem = "the server sent a masked frame";
+                break;
+            case WebSocketFrameError::frameTooLarge:
+            case WebSocketFrameError::lengthOutOfRange:
+                problem = "the server sent a frame beyond the size this tool reads";
+                break;
+            case WebSocketFrameError::reservedOpcode:
+                problem = "the server sent a frame with a reserved opcode";
+                break;
+            }
+            return Received::invalid;
+        }
+        if (auto& parsed = read.value()) {
+            m_buffer.remove(0, parsed->consumed);
+            const WebSocketFrame& frame = parsed->frame;
+            switch (frame.opcode) {
+            case WebSocketOpcode::close:
+                m_socket.write(maskedFrame(WebSocketOpcode::close, {}));
                 m_socket.flush();
                 return Received::closed;
-            case 0x9:
-                m_socket.write(ClientFrameCodec::maskedFrame(0xA, frame->payload));
+            case WebSocketOpcode::ping:
+                m_socket.write(maskedFrame(WebSocketOpcode::pong, frame.payload));
                 continue;
-            case 0x1:
-            case 0x2:
+            case WebSocketOpcode::text:
+            case WebSocketOpcode::binary:
                 break;
-            default:
+            case WebSocketOpcode::continuation:
+            case WebSocketOpcode::pong:
                 continue;
             }
-            raw = frame->payload;
+            raw = frame.payload;
             auto decoded = ProtocolJSON::decodeServer(
                 std::string_view(raw.constData(), std::size_t(raw.size())));
             if (!decoded) {
@@ -192,12 +121,6 @@ PhoneConnection::Received PhoneConnection::next(std::optional<std::chrono::milli
             }
             message = std::move(decoded).value();
             return Received::message;
-        }
-        if (error) {
-            problem = *error == ClientFrameCodec::ReadError::maskedServerFrame
-                          ? "the server sent a masked frame"
-                          : "the server sent a frame beyond the size this tool reads";
-            return Received::invalid;
         }
         if (m_socket.state() != QAbstractSocket::ConnectedState && m_socket.bytesAvailable() == 0) {
             return Received::closed;

@@ -12,35 +12,6 @@
 
 namespace quorix::cli {
 
-/// The phone's end of the WebSocket transport: masked client frames out, unmasked server
-/// frames in. Written apart from the receiver's own codec so that each checks the other.
-namespace ClientFrameCodec {
-
-/// A random key for the opening request (16 random bytes, Base64).
-QByteArray makeKey();
-/// The request a phone opens with.
-QByteArray openingRequest(const QString& host, std::uint16_t port, const QByteArray& key);
-/// The "Sec-WebSocket-Accept" value a server must answer `key` with.
-QByteArray expectedAccept(const QByteArray& key);
-/// One final frame, masked with a fresh random key.
-QByteArray maskedFrame(std::uint8_t opcode, QByteArrayView payload);
-
-struct ServerFrame {
-    std::uint8_t opcode = 0;
-    QByteArray payload;
-    qsizetype consumed = 0;
-};
-/// The first server frame in the buffer; nothing while incomplete. Server frames are
-/// never masked, so a masked one is an error, as is a length beyond `maxPayload`.
-enum class ReadError {
-    maskedServerFrame,
-    tooLarge
-};
-std::optional<ServerFrame> readServerFrame(QByteArrayView buffer, qsizetype maxPayload,
-                                           std::optional<ReadError>& error);
-
-} // namespace ClientFrameCodec
-
 /// One blocking connection to a receiver, for command-line use.
 class PhoneConnection {
 public:

@@ -27,6 +27,7 @@ constexpr std::array<WebSocketOpcode, 6> knownOpcodes = {
 };
 
 constexpr QByteArrayView keyHeaderName = "sec-websocket-key:";
+constexpr QByteArrayView acceptHeaderName = "sec-websocket-accept:";
 
 std::uint8_t byteAt(QByteArrayView buffer, qsizetype index) {
     return static_cast<std::uint8_t>(buffer[index]);
@@ -47,15 +48,13 @@ bool startsWithIgnoringCase(QByteArrayView line, QByteArrayView prefix) {
 
 // XORs eight bytes at a time: layouts with icons arrive as frames of several megabytes,
 // and all phones share the one thread that reads them.
-void unmask(QByteArray& payload, QByteArrayView key) {
+void applyMask(char* data, qsizetype size, QByteArrayView key) {
     std::array<std::uint8_t, 8> pattern{};
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         pattern[i] = static_cast<std::uint8_t>(key[qsizetype(i % 4)]);
     }
     std::uint64_t wideKey = 0;
     std::memcpy(&wideKey, pattern.data(), sizeof wideKey);
-    char* data = payload.data();
-    const qsizetype size = payload.size();
     qsizetype i = 0;
     for (; i + 8 <= size; i += 8) {
         std::uint64_t word = 0;
@@ -66,6 +65,46 @@ void unmask(QByteArray& payload, QByteArrayView key) {
     for (; i < size; ++i) {
         data[i] = char(data[i] ^ char(pattern[std::size_t(i % 8)]));
     }
+}
+
+// The first byte and the length in its shortest encoding with the mask flag, in a buffer
+// with room for the masking key and the payload that follow.
+QByteArray frameHeader(std::uint8_t opcode, std::uint64_t length, std::uint8_t maskFlag) {
+    QByteArray bytes;
+    bytes.reserve(qsizetype(length) + 14);
+    bytes.append(char(finalFrameBit | (opcode & opcodeMask)));
+    int lengthBytes = 0;
+    if (length <= largestOneByteLength) {
+        bytes.append(char(maskFlag | length));
+    } else if (length <= largestSixteenBitLength) {
+        bytes.append(char(maskFlag | sixteenBitLengthCode));
+        lengthBytes = 2;
+    } else {
+        bytes.append(char(maskFlag | sixtyFourBitLengthCode));
+        lengthBytes = 8;
+    }
+    for (int shift = (lengthBytes - 1) * 8; shift >= 0; shift -= 8) {
+        bytes.append(char((length >> shift) & 0xFF));
+    }
+    return bytes;
+}
+
+// The raw value of the first header line named `name` (lower case, colon included); lines
+// end at CR LF only.
+std::optional<QByteArrayView> headerValue(QByteArrayView header, QByteArrayView name) {
+    qsizetype lineStart = 0;
+    while (lineStart <= header.size()) {
+        qsizetype lineEnd = header.indexOf(QByteArrayView("\r\n"), lineStart);
+        if (lineEnd < 0) {
+            lineEnd = header.size();
+        }
+        const QByteArrayView line = header.sliced(lineStart, lineEnd - lineStart);
+        if (startsWithIgnoringCase(line, name)) {
+            return line.sliced(name.size());
+        }
+        lineStart = lineEnd + 2;
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -87,6 +126,8 @@ std::string_view description(WebSocketFrameError error) {
         return "The WebSocket frame announces a length with its most significant bit set.";
     case WebSocketFrameError::frameTooLarge:
         return "The WebSocket frame is larger than the accepted maximum.";
+    case WebSocketFrameError::maskedServerFrame:
+        return "The WebSocket server sent a masked frame.";
     }
     return {};
 }
@@ -101,47 +142,24 @@ QByteArray acceptValue(QByteArrayView key) {
 }
 
 std::optional<QByteArray> handshakeResponse(QByteArrayView request) {
-    qsizetype lineStart = 0;
-    while (lineStart <= request.size()) {
-        qsizetype lineEnd = request.indexOf(QByteArrayView("\r\n"), lineStart);
-        if (lineEnd < 0) {
-            lineEnd = request.size();
-        }
-        const QByteArrayView line = request.sliced(lineStart, lineEnd - lineStart);
-        if (startsWithIgnoringCase(line, keyHeaderName)) {
-            // Trimmed as text, so that Unicode blanks around the value go too.
-            const QString key = QString::fromUtf8(line.sliced(keyHeaderName.size())).trimmed();
-            QByteArray response = QByteArrayLiteral("HTTP/1.1 101 Switching Protocols\r\n"
-                                                    "Upgrade: websocket\r\n"
-                                                    "Connection: Upgrade\r\n"
-                                                    "Sec-WebSocket-Accept: ");
-            response += acceptValue(key.toUtf8());
-            response += "\r\n\r\n";
-            return response;
-        }
-        lineStart = lineEnd + 2;
+    const std::optional<QByteArrayView> rawKey = headerValue(request, keyHeaderName);
+    if (!rawKey) {
+        return std::nullopt;
     }
-    return std::nullopt;
+    // Trimmed as text, so that Unicode blanks around the value go too.
+    const QString key = QString::fromUtf8(*rawKey).trimmed();
+    QByteArray response = QByteArrayLiteral("HTTP/1.1 101 Switching Protocols\r\n"
+                                            "Upgrade: websocket\r\n"
+                                            "Connection: Upgrade\r\n"
+                                            "Sec-WebSocket-Accept: ");
+    response += acceptValue(key.toUtf8());
+    response += "\r\n\r\n";
+    return response;
 }
 
 QByteArray frame(WebSocketOpcode opcode, QByteArrayView payload) {
-    const auto length = static_cast<std::uint64_t>(payload.size());
-    QByteArray bytes;
-    bytes.reserve(payload.size() + 10);
-    bytes.append(char(finalFrameBit | static_cast<std::uint8_t>(opcode)));
-    int lengthBytes = 0;
-    if (length <= largestOneByteLength) {
-        bytes.append(char(length));
-    } else if (length <= largestSixteenBitLength) {
-        bytes.append(char(sixteenBitLengthCode));
-        lengthBytes = 2;
-    } else {
-        bytes.append(char(sixtyFourBitLengthCode));
-        lengthBytes = 8;
-    }
-    for (int shift = (lengthBytes - 1) * 8; shift >= 0; shift -= 8) {
-        bytes.append(char((length >> shift) & 0xFF));
-    }
+    QByteArray bytes = frameHeader(static_cast<std::uint8_t>(opcode),
+                                   static_cast<std::uint64_t>(payload.size()), 0);
     bytes.append(payload);
     return bytes;
 }
@@ -194,7 +212,7 @@ Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError> readFrame(QBy
     const auto payloadLength = static_cast<qsizetype>(length);
     QByteArray payload = buffer.sliced(headerLength, payloadLength).toByteArray();
     if (masked) {
-        unmask(payload, buffer.sliced(maskOffset, maskingKeyLength));
+        applyMask(payload.data(), payload.size(), buffer.sliced(maskOffset, maskingKeyLength));
     }
     return Result{ParsedWebSocketFrame{WebSocketFrame{*opcode, std::move(payload)},
                                        headerLength + payloadLength}};
@@ -206,6 +224,45 @@ std::optional<ParsedWebSocketFrame> parseFrame(QByteArrayView buffer) {
         return std::nullopt;
     }
     return std::move(result).value();
+}
+
+QByteArray clientHandshakeRequest(QByteArrayView host, QByteArrayView key, QByteArrayView path) {
+    QByteArray request = "GET " + path.toByteArray() + " HTTP/1.1\r\nHost: " + host.toByteArray();
+    request += "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Key: ";
+    request += key;
+    request += "\r\nSec-WebSocket-Version: 13\r\n\r\n";
+    return request;
+}
+
+std::optional<WebSocketHandshakeError> checkHandshakeAnswer(QByteArrayView answer,
+                                                            QByteArrayView key) {
+    if (!answer.startsWith("HTTP/1.1 101 ")) {
+        return WebSocketHandshakeError::notSwitchingProtocols;
+    }
+    const std::optional<QByteArrayView> accept = headerValue(answer, acceptHeaderName);
+    if (!accept || accept->trimmed() != acceptValue(key)) {
+        return WebSocketHandshakeError::wrongAccept;
+    }
+    return std::nullopt;
+}
+
+QByteArray clientFrame(std::uint8_t opcode, QByteArrayView payload, std::uint32_t maskKey) {
+    QByteArray bytes = frameHeader(opcode, static_cast<std::uint64_t>(payload.size()), maskBit);
+    const char key[maskingKeyLength] = {char(maskKey >> 24), char(maskKey >> 16),
+                                        char(maskKey >> 8), char(maskKey)};
+    bytes.append(key, maskingKeyLength);
+    const qsizetype start = bytes.size();
+    bytes.append(payload);
+    applyMask(bytes.data() + start, payload.size(), QByteArrayView(key, maskingKeyLength));
+    return bytes;
+}
+
+Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError>
+readServerFrame(QByteArrayView buffer, qsizetype maxPayload) {
+    if (buffer.size() >= 2 && (byteAt(buffer, 1) & maskBit) != 0) {
+        return WebSocketFrameError::maskedServerFrame;
+    }
+    return readFrame(buffer, maxPayload);
 }
 
 } // namespace WebSocketFrameCodec

@@ -45,14 +45,22 @@ enum class WebSocketFrameError {
     reservedOpcode,
     lengthOutOfRange,
     frameTooLarge,
+    /// Only a client reports this: server frames are never masked.
+    maskedServerFrame,
 };
 
 /// A fixed English description of the error.
 std::string_view description(WebSocketFrameError error);
 
-/// The byte level of RFC 6455 for the server side: the opening handshake's answer, server
-/// frames, and client frames cut from the front of a receive buffer. No extensions,
-/// subprotocols or fragmentation. Every function is pure.
+/// Why a client must not go on after the server's answer to its opening request.
+enum class WebSocketHandshakeError {
+    notSwitchingProtocols,
+    wrongAccept,
+};
+
+/// The byte level of RFC 6455 for both sides: the opening handshake, frames, and frames cut
+/// from the front of a receive buffer. No extensions, subprotocols or fragmentation. Every
+/// function is pure.
 namespace WebSocketFrameCodec {
 
 inline constexpr std::string_view handshakeGUID = "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
@@ -82,6 +90,24 @@ readFrame(QByteArrayView buffer, qsizetype maxPayload = maxPayloadLength);
 /// As `readFrame` without a size limit, where an unreadable front gives nothing just like
 /// an incomplete frame.
 std::optional<ParsedWebSocketFrame> parseFrame(QByteArrayView buffer);
+
+/// The opening request a client sends with `key` (Base64 of 16 random bytes).
+QByteArray clientHandshakeRequest(QByteArrayView host, QByteArrayView key,
+                                  QByteArrayView path = "/");
+
+/// What is wrong with a server's complete answer header to the request made with `key`:
+/// it must have status 101 and the matching "Sec-WebSocket-Accept" (name in any letter case).
+std::optional<WebSocketHandshakeError> checkHandshakeAnswer(QByteArrayView answer,
+                                                            QByteArrayView key);
+
+/// One complete, final client frame masked with `maskKey` (its most significant byte goes
+/// first). The opcode's low four bits are written as given, reserved values included.
+QByteArray clientFrame(std::uint8_t opcode, QByteArrayView payload, std::uint32_t maskKey);
+
+/// As `readFrame`, for a client: a masked frame fails with `maskedServerFrame` as soon as
+/// its first two bytes are in.
+Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError>
+readServerFrame(QByteArrayView buffer, qsizetype maxPayload = maxPayloadLength);
 
 } // namespace WebSocketFrameCodec
 } // namespace quorix

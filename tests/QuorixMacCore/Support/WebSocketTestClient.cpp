@@ -4,37 +4,12 @@
 
 namespace quorix::testing {
 
-QByteArray maskedClientFrame(std::uint8_t opcode, QByteArrayView payload, std::uint32_t maskKey) {
-    QByteArray frame;
-    frame.append(char(0x80 | opcode));
-    const auto length = static_cast<std::uint64_t>(payload.size());
-    if (length <= 125) {
-        frame.append(char(0x80 | length));
-    } else if (length <= 0xFFFF) {
-        frame.append(char(0x80 | 126));
-        frame.append(char(length >> 8));
-        frame.append(char(length & 0xFF));
-    } else {
-        frame.append(char(0x80 | 127));
-        for (int shift = 56; shift >= 0; shift -= 8) {
-            frame.append(char((length >> shift) & 0xFF));
-        }
-    }
-    const char key[4] = {char(maskKey >> 24), char(maskKey >> 16), char(maskKey >> 8),
-                         char(maskKey)};
-    frame.append(key, 4);
-    const qsizetype start = frame.size();
-    frame.append(payload);
-    for (qsizetype i = 0; i < payload.size(); ++i) {
-        frame[start + i] = char(frame[start + i] ^ key[i % 4]);
-    }
-    return frame;
+QByteArray maskedClientFrame(std::uint8_t opcode, QByteArrayView payload) {
+    return WebSocketFrameCodec::clientFrame(opcode, payload, 0x37fa213d);
 }
 
 QByteArray openingRequest() {
-    return "GET /chat HTTP/1.1\r\nHost: server.example.com\r\nUpgrade: websocket\r\n"
-           "Connection: Upgrade\r\nSec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
-           "Sec-WebSocket-Version: 13\r\n\r\n";
+    return WebSocketFrameCodec::clientHandshakeRequest("server.example.com", sampleKey, "/chat");
 }
 
 bool WebSocketTestClient::connectTo(quint16 port) {
@@ -48,12 +23,10 @@ bool WebSocketTestClient::connectEncrypted(quint16 port) {
     return m_socket.waitForEncrypted(int(defaultTimeout.count()));
 }
 
-bool WebSocketTestClient::open(quint16 port) {
-    if (!connectTo(port)) {
-        return false;
-    }
+bool WebSocketTestClient::handshake() {
     sendRaw(openingRequest());
-    return readHandshakeResponse().has_value();
+    const auto answer = readHandshakeResponse();
+    return answer && !WebSocketFrameCodec::checkHandshakeAnswer(*answer, sampleKey);
 }
 
 void WebSocketTestClient::sendRaw(const QByteArray& bytes) {
@@ -101,7 +74,11 @@ WebSocketTestClient::readHandshakeResponse(std::chrono::milliseconds timeout) {
 std::optional<WebSocketFrame> WebSocketTestClient::readFrame(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (true) {
-        if (const auto parsed = WebSocketFrameCodec::parseFrame(m_buffer)) {
+        const auto read = WebSocketFrameCodec::readServerFrame(m_buffer);
+        if (!read) {
+            return std::nullopt;
+        }
+        if (const auto& parsed = read.value()) {
             m_buffer.remove(0, parsed->consumed);
             return parsed->frame;
         }

@@ -12,11 +12,14 @@
 
 namespace quorix::testing {
 
-/// A client frame as a phone sends it: final, masked with `maskKey`.
-QByteArray maskedClientFrame(std::uint8_t opcode, QByteArrayView payload,
-                             std::uint32_t maskKey = 0x37fa213d);
+/// The sample key of RFC 6455 and the value the server must accept it with.
+inline constexpr QByteArrayView sampleKey = "dGhlIHNhbXBsZSBub25jZQ==";
+inline constexpr QByteArrayView sampleAccept = "s3pPLMBiTxaQ9kYGzzhZRbK+xOo=";
 
-/// The opening request with the sample key of RFC 6455, lines ended by CR LF.
+/// A client frame as a phone sends it: final, masked with the key of RFC 6455's samples.
+QByteArray maskedClientFrame(std::uint8_t opcode, QByteArrayView payload);
+
+/// The opening request with the sample key of RFC 6455.
 QByteArray openingRequest();
 
 /// A phone's side of one connection, driven synchronously from the test's thread while
@@ -29,8 +32,10 @@ public:
     bool connectTo(quint16 port);
     /// Connects over TLS, accepting any certificate; whether the TLS handshake completed.
     bool connectEncrypted(quint16 port);
+    /// Sends the opening request and checks the server's answer, accept value included.
+    bool handshake();
     /// Connects and completes the opening handshake.
-    bool open(quint16 port);
+    bool open(quint16 port) { return connectTo(port) && handshake(); }
 
     void sendRaw(const QByteArray& bytes);
     void sendFrame(std::uint8_t opcode, QByteArrayView payload);
@@ -39,11 +44,17 @@ public:
     /// Reads until the 101 answer's header is complete; the header, or nothing.
     std::optional<QByteArray>
     readHandshakeResponse(std::chrono::milliseconds timeout = defaultTimeout);
-    /// The next server frame, or nothing when none arrives in time or the connection ends.
+    /// The next server frame, or nothing when none arrives in time, the connection ends, or
+    /// the server breaks the framing (a masked frame, say).
     std::optional<WebSocketFrame> readFrame(std::chrono::milliseconds timeout = defaultTimeout);
     /// The next text frame decoded as a server message.
     std::optional<QuorixServerMessage>
     readMessage(std::chrono::milliseconds timeout = defaultTimeout);
+    /// Sends `message` and reads the next message.
+    std::optional<QuorixServerMessage> exchange(const QuorixClientMessage& message) {
+        send(message);
+        return readMessage();
+    }
     /// Whether no frame arrives within `period` (and the connection stays up).
     bool staysQuiet(std::chrono::milliseconds period);
     /// Whether the server closed the connection within `timeout`; bytes that arrive

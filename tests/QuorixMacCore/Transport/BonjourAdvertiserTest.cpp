@@ -20,9 +20,11 @@ void captureWarnings(QtMsgType type, const QMessageLogContext&, const QString& m
     }
 }
 
-bool hasService(const std::vector<testing::BrowsedService>& services, const QString& name) {
-    return std::any_of(services.begin(), services.end(),
-                       [&](const auto& service) { return service.name == name; });
+std::optional<testing::BrowsedService>
+findService(const std::vector<testing::BrowsedService>& services, const QString& name) {
+    const auto found = std::find_if(services.begin(), services.end(),
+                                    [&](const auto& service) { return service.name == name; });
+    return found == services.end() ? std::nullopt : std::optional(*found);
 }
 
 TEST(BonjourAdvertiser, announcesTheListenerUntilItIsGone) {
@@ -37,18 +39,20 @@ TEST(BonjourAdvertiser, announcesTheListenerUntilItIsGone) {
     ASSERT_EQ(advertiser.attach(listener.get(), QStringLiteral(" \n%1\t").arg(name)), std::nullopt);
     EXPECT_EQ(advertiser.listener(), listener.get());
 
-    const auto services = daemons.browseUntil(
-        serviceType, [&](const auto& found) { return hasService(found, name); });
-    const auto found = std::find_if(services.begin(), services.end(),
-                                    [&](const auto& service) { return service.name == name; });
-    ASSERT_NE(found, services.end());
+    const auto found =
+        findService(daemons.browseUntil(serviceType,
+                                        [&](const auto& services) {
+                                            return findService(services, name).has_value();
+                                        }),
+                    name);
+    ASSERT_TRUE(found);
     EXPECT_EQ(found->port, listener->serverPort());
     EXPECT_TRUE(found->txt.empty());
 
     listener.reset();
     EXPECT_EQ(advertiser.listener(), nullptr);
-    EXPECT_FALSE(hasService(
-        daemons.browseUntil(serviceType, [&](const auto& now) { return !hasService(now, name); }),
+    EXPECT_FALSE(findService(
+        daemons.browseUntil(serviceType, [&](const auto& now) { return !findService(now, name); }),
         name));
 }
 

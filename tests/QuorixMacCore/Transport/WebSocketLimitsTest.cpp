@@ -30,9 +30,9 @@ protected:
 
     void expectPhoneStillWorks() {
         const UUID buttonId = UUID::random();
-        phone.send({Client::Execute{buttonId, ActionSpec::launchApp("org.example.term")}});
-        EXPECT_EQ(phone.readMessage(),
-                  (Server{Server::ExecuteResult{buttonId, true, std::nullopt}}));
+        EXPECT_EQ(
+            phone.exchange({Client::Execute{buttonId, ActionSpec::launchApp("org.example.term")}}),
+            (Server{Server::ExecuteResult{buttonId, true, std::nullopt}}));
     }
 
     WebSocketServerHarness harness;
@@ -59,17 +59,9 @@ TEST_F(WebSocketLimitsTest, framesThatCanNeverBeReadCloseTheirConnection) {
         const char* name;
         QByteArray bytes;
     };
-    QByteArray gibibyte("\x81\xFF", 2);
-    for (const char byte : {0, 0, 0, 0, 0x40, 0, 0, 0}) {
-        gibibyte.append(byte);
-    }
-    gibibyte.append("\x01\x02\x03\x04", 4);
     const Case cases[] = {
-        {"a frame announcing 1 GiB", gibibyte},
+        {"a frame announcing 1 GiB", QByteArray("\x81\xFF\0\0\0\0\x40\0\0\0\x01\x02\x03\x04", 14)},
         {"reserved opcode 0x3", testing::maskedClientFrame(0x3, "{}")},
-        {"reserved opcode 0xB", testing::maskedClientFrame(0xB, "")},
-        {"a length with its top bit set",
-         QByteArray("\x82\xFF\x80\x00\x00\x00\x00\x00\x00\x01", 10)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -90,6 +82,7 @@ TEST_F(WebSocketLimitsTest, aClientVanishingMidFrameLeavesNoTrace) {
         const QByteArray frame = testing::maskedClientFrame(0x1, QByteArray(4000, 'x'));
         vanishing.sendRaw(frame.first(1500));
         ASSERT_TRUE(testing::waitUntil([&] { return harness.server->sessionCount() == 2; }));
+        expectPhoneStillWorks();
         vanishing.socket().abort();
     }
     EXPECT_TRUE(testing::waitUntil([&] { return harness.server->sessionCount() == 1; }));
@@ -120,19 +113,18 @@ TEST_F(WebSocketLimitsTest, connectionsBeyondTheLimitAreClosedAtOnce) {
         [&] { return harness.server->sessionCount() == std::size_t(limit - 1); }));
     WebSocketTestClient late;
     ASSERT_TRUE(late.open(port));
-    late.send({Client::RequestState{}});
-    EXPECT_EQ(late.readMessage(),
+    EXPECT_EQ(late.exchange({Client::RequestState{}}),
               (Server{Server::AuthFailure{AuthFailureReason::notAuthenticated}}));
 }
 
-class ShortHandshakeLimitTest : public WebSocketLimitsTest {
+class TightLimitsTest : public WebSocketLimitsTest {
 protected:
-    ShortHandshakeLimitTest()
-        : WebSocketLimitsTest(WebSocketLimits{.handshakeTimeout = std::chrono::milliseconds(300)}) {
-    }
+    TightLimitsTest()
+        : WebSocketLimitsTest(
+              {.handshakeTimeout = std::chrono::milliseconds(300), .maxMessageBytes = 1000}) {}
 };
 
-TEST_F(ShortHandshakeLimitTest, aHandshakeThatNeverCompletesTimesOut) {
+TEST_F(TightLimitsTest, aHandshakeThatNeverCompletesTimesOut) {
     WebSocketTestClient slow;
     ASSERT_TRUE(slow.connectTo(port));
     slow.sendRaw("GET / HTTP/1.1\r\nHost: x\r\n");
@@ -142,13 +134,7 @@ TEST_F(ShortHandshakeLimitTest, aHandshakeThatNeverCompletesTimesOut) {
     expectPhoneStillWorks();
 }
 
-class SmallMessageLimitTest : public WebSocketLimitsTest {
-protected:
-    SmallMessageLimitTest()
-        : WebSocketLimitsTest(WebSocketLimits{.maxMessageBytes = 1000}) {}
-};
-
-TEST_F(SmallMessageLimitTest, aMessageAtTheLimitPassesAndOneByteMoreCloses) {
+TEST_F(TightLimitsTest, aMessageAtTheLimitPassesAndOneByteMoreCloses) {
     WebSocketTestClient sender;
     ASSERT_TRUE(sender.open(port));
     sender.sendFrame(0x9, QByteArray(1000, 'p'));

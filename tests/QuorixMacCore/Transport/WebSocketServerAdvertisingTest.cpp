@@ -45,46 +45,35 @@ TEST(WebSocketServerAdvertising, browsersSeeTheRecordAndEachNewCode) {
     auto server = serverWithSystemResponder(harness, QStringLiteral(" \n") + name + u'\t');
     const auto started = server->start(0, true);
     ASSERT_TRUE(started) << started.error().description().toStdString();
-    const QString port = QString::number(*started);
 
-    const auto browseFor = [&](const std::function<bool(const testing::BrowsedService&)>& accept) {
+    // Waits for the record to become `txt`; what was last seen.
+    const auto browseFor = [&](const std::map<QString, QString>& txt) {
         return seen(daemons.browseUntil(serviceType,
                                         [&](const auto& found) {
                                             const auto service = seen(found, name);
-                                            return service && accept(*service);
+                                            return service && service->txt == txt;
                                         }),
                     name);
     };
-    auto service = browseFor([](const auto& candidate) { return candidate.txt.size() == 6; });
-    ASSERT_TRUE(service);
-    EXPECT_EQ(service->port, *started);
-    const std::map<QString, QString> withoutCode{
+    std::map<QString, QString> txt{
         {QStringLiteral("deviceType"), QStringLiteral("mac")},
         {QStringLiteral("version"), QStringLiteral("m1")},
         {QStringLiteral("fingerprint"), QString()},
         {QStringLiteral("security"), QStringLiteral("plain")},
         {QStringLiteral("host"),
          LocalNetworkAddressProvider::preferredIPv4Address().value_or(QString())},
-        {QStringLiteral("port"), port},
+        {QStringLiteral("port"), QString::number(*started)},
     };
-    EXPECT_EQ(service->txt, withoutCode);
+    auto service = browseFor(txt);
+    ASSERT_TRUE(service);
+    EXPECT_EQ(service->port, *started);
+    EXPECT_EQ(service->txt, txt);
 
     server->updatePairingCode(QStringLiteral("042917"));
-    service = browseFor([](const auto& candidate) {
-        return candidate.txt.size() == 7 &&
-               candidate.txt.at(QStringLiteral("pairingCode")) == QStringLiteral("042917");
-    });
+    txt[QStringLiteral("pairingCode")] = QStringLiteral("042917");
+    service = browseFor(txt);
     ASSERT_TRUE(service);
-    auto withCode = withoutCode;
-    withCode[QStringLiteral("pairingCode")] = QStringLiteral("042917");
-    EXPECT_EQ(service->txt, withCode);
-
-    server->updatePairingCode(QStringLiteral("518204"));
-    service = browseFor([](const auto& candidate) {
-        return candidate.txt.size() == 7 &&
-               candidate.txt.at(QStringLiteral("pairingCode")) == QStringLiteral("518204");
-    });
-    ASSERT_TRUE(service);
+    EXPECT_EQ(service->txt, txt);
 
     server->stop();
     EXPECT_FALSE(seen(
