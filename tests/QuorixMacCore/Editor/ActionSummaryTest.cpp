@@ -8,9 +8,7 @@ namespace {
 using enum Modifier;
 
 URL url(std::string_view text) {
-    auto parsed = URL::parse(text);
-    EXPECT_TRUE(parsed.has_value()) << text;
-    return parsed.value_or(*URL::parse("about:blank"));
+    return URL::parse(text).value();
 }
 
 ActionSpec shortcut(std::vector<Modifier> modifiers, std::string key) {
@@ -39,11 +37,6 @@ TEST(ActionSummary, namesAndChecksEachKindOfAction) {
         {"placeholder address", placeholder, "URLを開く", false},
         {"shortcut run", ActionSpec::openURL(url("shortcuts://run-shortcut?name=Morning")),
          "ショートカット実行", true},
-        {"shortcut run, encoded name",
-         ActionSpec::openURL(url("shortcuts://run-shortcut?name=%E6%9C%9D%20Mail")),
-         "ショートカット実行", true},
-        {"shortcut run, empty name", ActionSpec::openURL(url("shortcuts://run-shortcut?name=")),
-         "ショートカット実行", false},
         {"shortcut run, blank name",
          ActionSpec::openURL(url("shortcuts://run-shortcut?name=%20%0A")), "ショートカット実行",
          false},
@@ -52,8 +45,6 @@ TEST(ActionSummary, namesAndChecksEachKindOfAction) {
         {"shell", ActionSpec::shellCommand("ls"), "コマンド", true},
         {"blank shell", ActionSpec::shellCommand(" \t"), "コマンド", false},
         {"empty macro", ActionSpec::macro({}, {}), "順番に動かす", false},
-        {"macro of an unconfigured shortcut", ActionSpec::macro({blankShortcut}, {}),
-         "順番に動かす", false},
         {"macro with one configured step",
          ActionSpec::macro({blankShortcut, placeholder, ActionSpec::shellCommand("ls")}, {0.5}),
          "順番に動かす", true},
