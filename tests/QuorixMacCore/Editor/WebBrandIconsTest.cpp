@@ -29,7 +29,6 @@ TEST(WebBrandIcons, recognisesBrandsByDomainAndSubdomainOnly) {
         {"https://m.youtube.com/watch?v=1", Brand::youTube},
         {"https://youtu.be/abc", Brand::youTube},
         {"https://www.amazon.co.jp/dp/B000", Brand::amazon},
-        {"https://amzn.to/3abc", Brand::amazon},
         {"https://amazon.de", Brand::none},
         {"https://claude.ai/new", Brand::claude},
         {"https://www.anthropic.com/news", Brand::claude},
@@ -54,20 +53,6 @@ TEST(WebBrandIcons, recognisesBrandsByDomainAndSubdomainOnly) {
     }
 }
 
-TEST(WebBrandIcons, iconSourcesMatchByTextOrHost) {
-    const std::vector<std::tuple<const char*, const char*, bool>> cases{
-        {"https://example.com/a", "http://EXAMPLE.com/b?c", true},
-        {"https://example.com", "https://www.example.com", false},
-        {"relative/path", "other/path", true},
-        {"relative/path", "https://example.com", false},
-    };
-    for (const auto& [first, second, matches] : cases) {
-        SCOPED_TRACE(std::string(first) + " ~ " + second);
-        EXPECT_EQ(webIconMatches(url(first), url(second)), matches);
-        EXPECT_EQ(webIconMatches(url(second), url(first)), matches);
-    }
-}
-
 TEST(ShortcutsRunURL, recognisesRunURLsAndCarriesNamesThereAndBackUnchanged) {
     EXPECT_EQ(shortcutsRunURL("").absoluteString(), "shortcuts://run-shortcut?name=");
     for (const char* name : {"two words", "a&name=b", "1+1=2", "50% off", "会議を開始"}) {
@@ -77,7 +62,6 @@ TEST(ShortcutsRunURL, recognisesRunURLsAndCarriesNamesThereAndBackUnchanged) {
     }
 
     const std::vector<std::tuple<const char*, bool, const char*>> cases{
-        {"shortcuts://run-shortcut", true, ""},
         {"SHORTCUTS://Run-Shortcut?name=Go", true, "Go"},
         {"shortcuts://run-shortcut?input=x&name=First&name=Second", true, "First"},
         {"shortcuts://run-shortcut?Name=Upper", true, ""},
