@@ -83,8 +83,9 @@ TEST_F(WebIconResolverOverHTTP, requestsPageThenThreeManifestsThenCandidatesBest
         <link rel="icon" href="/small.png" sizes="16x16" type="image/png">
         <link rel="apple-touch-icon" href="/touch.png" sizes="180x180">
         <LINK REL="SHORTCUT ICON" HREF="/legacy.ico">
-        <link rel="manifest" href="/m1.json"><link rel=manifest href='/m2.json'>
-        <link rel="manifest" href="/m1.json"><link rel="manifest" href="/m3.json">
+        <LINK REL="MANIFEST"><link rel="manifest" href="/m1.json">
+        <link rel=manifest href='/m2.json'><link rel="manifest" href="/m1.json">
+        <link rel="manifest" href="/m3.json">
         <link rel="manifest" href="/m4.json">
         <link rel="apple-touch-icon-precomposed" href="data:image/png;base64,iVBORw0KGgo=">
         <link rel="apple-touch-icon" href="file:///etc/hostname">
