@@ -146,23 +146,19 @@ TEST_F(InstalledAppsScannerTest, rendersThemeIconsOffTheMainThread) {
 TEST(InstalledAppsScanner, configurationFromEnvironmentPutsTheUserFirst) {
     const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
     const QByteArray savedDirs = qgetenv("XDG_DATA_DIRS");
-    const QString homeDefault = QDir::homePath() + QStringLiteral("/.local/share/applications");
-    const QStringList defaults{homeDefault, QStringLiteral("/usr/local/share/applications"),
-                               QStringLiteral("/usr/share/applications")};
-    const std::tuple<const char*, const char*, QStringList> cases[] = {
-        {"/home/me/data",
-         "/opt/a:relative/b::/opt/c",
-         {QStringLiteral("/home/me/data/applications"), QStringLiteral("/opt/a/applications"),
-          QStringLiteral("/opt/c/applications")}},
-        {"relative", "", defaults},
-    };
-    for (const auto& [home, dirs, expected] : cases) {
+    const auto directories = [](const char* home, const char* dirs) {
         qputenv("XDG_DATA_HOME", home);
         qputenv("XDG_DATA_DIRS", dirs);
-        EXPECT_EQ(InstalledAppsScanner::Configuration::fromEnvironment().applicationDirectories,
-                  expected)
-            << home << " " << dirs;
-    }
+        return InstalledAppsScanner::Configuration::fromEnvironment().applicationDirectories;
+    };
+    EXPECT_EQ(directories("/home/me/data", "/opt/a:relative/b::/opt/c"),
+              (QStringList{QStringLiteral("/home/me/data/applications"),
+                           QStringLiteral("/opt/a/applications"),
+                           QStringLiteral("/opt/c/applications")}));
+    EXPECT_EQ(directories("relative", ""),
+              (QStringList{QDir::homePath() + QStringLiteral("/.local/share/applications"),
+                           QStringLiteral("/usr/local/share/applications"),
+                           QStringLiteral("/usr/share/applications")}));
     qputenv("XDG_DATA_HOME", savedHome);
     qputenv("XDG_DATA_DIRS", savedDirs);
 }
