@@ -85,7 +85,14 @@ TEST_F(InstalledAppsScannerTest, listsWhatTheUserWouldSeeInTheirMenus) {
 TEST_F(InstalledAppsScannerTest, keepsItsFirstCatalogueForItsLife) {
     writeApp("system/applications/one.desktop", "One");
     InstalledAppsScanner scanner(configuration());
-    EXPECT_EQ(scanner.scan().size(), 1u);
+    // The editor and the server's task pool share one scanner and may ask at once.
+    std::vector<QFuture<std::vector<AppInfo>>> firstCalls;
+    for (int i = 0; i < 4; ++i) {
+        firstCalls.push_back(QtConcurrent::run([&scanner] { return scanner.scan(); }));
+    }
+    for (auto& call : firstCalls) {
+        EXPECT_EQ(call.result().size(), 1u);
+    }
     writeApp("system/applications/two.desktop", "Two");
     EXPECT_EQ(scanner.scan().size(), 1u);
     EXPECT_EQ(InstalledAppsScanner(configuration()).scan().size(), 2u);

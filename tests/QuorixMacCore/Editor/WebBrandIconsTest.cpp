@@ -58,6 +58,7 @@ TEST(ShortcutsRunURL, recognisesRunURLsAndCarriesNamesThereAndBackUnchanged) {
         {"shortcuts://run-shortcut?Name=Upper", true, ""},
         {"shortcuts://run-shortcut?name=a+b%E4%BC%9A", true, "a+b会"},
         {"shortcuts://open-shortcut?name=Go", false, "Go"},
+        {"https://run-shortcut?name=Go", false, "Go"},
     };
     for (const auto& [text, isRunURL, name] : cases) {
         SCOPED_TRACE(text);
