@@ -33,21 +33,12 @@ std::vector<KeyCombo> capturesOf(const std::vector<KeyEvent>& events) {
 }
 
 TEST(KeyEventNaming, namesKeysByCodeThenByText) {
-    const std::pair<KeyEvent, std::string> cases[] = {{keyDown(36, 0, "\r"), "return"},
-                                                      {keyDown(48, 0, "\t"), "tab"},
-                                                      {keyDown(53, 0, "\x1b"), "escape"},
-                                                      {keyDown(99, 0, {}), "f3"},
-                                                      {keyDown(109, 0, {}), "f10"},
-                                                      {keyDown(117, 0, {}), "forwardDelete"},
-                                                      {keyDown(125, 0, {}), "down"},
-                                                      {keyDown(0, F::option, "a", "å"), "a"},
-                                                      {keyDown(0, F::shift, "A", "A"), "a"},
-                                                      {keyDown(0, 0, {}, "Q"), "q"},
-                                                      {keyDown(0, 0, {}, {}), ""},
-                                                      {keyDown(10, 0, " "), "space"},
-                                                      {keyDown(10, 0, "  "), ""},
-                                                      {keyDown(10, 0, "\u3000"), ""},
-                                                      {keyDown(10, 0, " Ä\n"), "ä"}};
+    const std::pair<KeyEvent, std::string> cases[] = {
+        {keyDown(36, 0, "\r"), "return"},       {keyDown(117, 0, {}), "forwardDelete"},
+        {keyDown(0, F::option, "a", "å"), "a"}, {keyDown(0, F::shift, "A", "A"), "a"},
+        {keyDown(0, 0, {}, "Q"), "q"},          {keyDown(0, 0, {}, {}), ""},
+        {keyDown(10, 0, " "), "space"},         {keyDown(10, 0, "\u3000"), ""},
+        {keyDown(10, 0, " Ä\n"), "ä"}};
     for (const auto& [event, name] : cases) {
         EXPECT_EQ(quorixKeyName(event), name) << event.keyCode;
     }
@@ -74,9 +65,6 @@ TEST(ShortcutCapture, turnsEventsIntoCombos) {
         {"both options",
          {change(K::option, F::option, 0), change(K::rightOption, F::option, 30)},
          {{{option}, "optionPair"}}},
-        {"both commands, right first",
-         {change(K::rightCommand, F::command, 0), change(K::command, F::command, 30)},
-         {{{command}, "commandPair"}}},
         {"keys of two modifiers",
          {change(K::option, F::option, 0), change(K::rightCommand, F::option | F::command, 30)},
          {}},

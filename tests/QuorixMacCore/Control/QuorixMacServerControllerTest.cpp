@@ -10,7 +10,6 @@
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -38,25 +37,23 @@ public:
     }
 };
 
-/// The codes announced so far, newest last; nothing reaches the network.
-struct AnnouncedCodes {
+/// The pairing code announced last.
+struct AnnouncedCode {
     std::mutex mutex;
-    std::vector<QString> codes;
+    QString code;
 };
 
+/// Keeps the announced code; nothing reaches the network.
 class RecordingRegistrar final : public ServiceRegistrar {
 public:
-    explicit RecordingRegistrar(std::shared_ptr<AnnouncedCodes> log)
-        : m_log(std::move(log)) {}
+    explicit RecordingRegistrar(std::shared_ptr<AnnouncedCode> announced)
+        : m_announced(std::move(announced)) {}
 
     std::optional<ServiceRegistrationError>
     registerService(const ServiceRegistration& registration) override {
-        std::scoped_lock lock(m_log->mutex);
-        m_log->codes.emplace_back();
+        std::scoped_lock lock(m_announced->mutex);
         for (const TXTRecordEntry& entry : registration.txtRecord) {
-            if (entry.key == u"pairingCode") {
-                m_log->codes.back() = entry.value;
-            }
+            m_announced->code = entry.key == u"pairingCode" ? entry.value : m_announced->code;
         }
         m_registered = true;
         return std::nullopt;
@@ -65,7 +62,7 @@ public:
     bool isRegistered() const override { return m_registered; }
 
 private:
-    std::shared_ptr<AnnouncedCodes> m_log;
+    std::shared_ptr<AnnouncedCode> m_announced;
     bool m_registered = false;
 };
 
@@ -98,11 +95,7 @@ nextLayoutChanged(WebSocketTestClient& client, std::chrono::milliseconds timeout
 }
 
 void pump(std::chrono::milliseconds period) {
-    const auto deadline = Clock::now() + period;
-    while (Clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
+    waitUntil([] { return false; }, period);
 }
 
 class QuorixMacServerControllerTest : public ::testing::Test {
@@ -156,7 +149,7 @@ protected:
         std::make_shared<testsupport::InMemoryUserDefaults>();
     std::shared_ptr<InMemoryPairingTokenStore> tokens =
         std::make_shared<InMemoryPairingTokenStore>();
-    std::shared_ptr<AnnouncedCodes> announced = std::make_shared<AnnouncedCodes>();
+    std::shared_ptr<AnnouncedCode> announced = std::make_shared<AnnouncedCode>();
     NoWebIcons webIcons;
     std::unique_ptr<QuorixMacServerController> controller;
     int pairingsCompleted = 0;
@@ -169,7 +162,6 @@ TEST_F(QuorixMacServerControllerTest, startsOnItsDefaultLayoutWhenNothingIsStore
     EXPECT_EQ(std::tuple(page.name, page.order, page.gradient, page.gridColumns, page.gridRows),
               std::tuple("ページ 1", 0, GradientPreset::custom, 3, 5));
     EXPECT_TRUE(page.buttons.empty());
-    EXPECT_EQ(status(), "スマホ未同期");
     EXPECT_EQ(controller->editorState().syncStatusText().toStdString(), "スマホ未同期");
 
     // The next run finds it stored and keeps it.
@@ -185,12 +177,7 @@ TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
     // Refreshing the code of a stopped controller starts it.
     made.refreshPairingCode();
     ASSERT_TRUE(made.isRunning()) << made.lastError().value_or(QString()).toStdString();
-    EXPECT_EQ(made.port(), port);
-    EXPECT_EQ(made.pairingCode().size(), 6);
-    EXPECT_TRUE(made.fingerprint().isEmpty());
-    EXPECT_FALSE(made.lastError());
     EXPECT_EQ(status(), "スマホ接続待ち");
-    EXPECT_EQ(made.editorState().syncStatusText().toStdString(), "スマホ接続待ち");
     EXPECT_EQ(running.count(), 1);
 
     // A restart reopens the same port, and the old code no longer pairs.
@@ -204,17 +191,14 @@ TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
 
     // A new code for the pairing window is advertised too.
     made.prepareFreshPairingCodeForDisplay();
-    const auto advertisedCode = [&] {
+    EXPECT_TRUE(waitUntil([&] {
         std::scoped_lock lock(announced->mutex);
-        return announced->codes.empty() ? QString() : announced->codes.back();
-    };
-    EXPECT_TRUE(waitUntil([&] { return advertisedCode() == made.pairingCode(); }));
+        return announced->code == made.pairingCode();
+    }));
 
     made.stop();
     EXPECT_FALSE(made.isRunning());
-    EXPECT_FALSE(made.port());
     EXPECT_TRUE(made.pairingCode().isEmpty());
-    EXPECT_EQ(status(), "スマホ接続待ち");
     EXPECT_FALSE(WebSocketTestClient().connectTo(port));
     // Stopping what is stopped changes nothing, so nothing is announced.
     const qsizetype announced = running.count();
@@ -230,7 +214,6 @@ TEST_F(QuorixMacServerControllerTest, aPortInUseLeavesItStoppedWithTheErrorUntil
     made.start();
     EXPECT_FALSE(made.isRunning());
     EXPECT_FALSE(made.port());
-    EXPECT_TRUE(made.pairingCode().isEmpty());
     EXPECT_TRUE(made.lastError().value_or(QString()).startsWith(u"The WebSocket listener failed: "))
         << made.lastError().value_or(QString()).toStdString();
     EXPECT_EQ(status(), "スマホ未同期");
@@ -246,22 +229,21 @@ TEST_F(QuorixMacServerControllerTest, aPortInUseLeavesItStoppedWithTheErrorUntil
 TEST_F(QuorixMacServerControllerTest, everyAuthenticatedPhoneCompletesPairing) {
     makeController(freePort()).start();
     WebSocketTestClient first;
-    pair(first);
+    ASSERT_TRUE(first.open(*controller->port()));
+    const std::optional<std::string> token = first.pair(controller->pairingCode().toStdString());
+    ASSERT_TRUE(token);
+    ASSERT_TRUE(waitUntil([&] { return pairingsCompleted == 1; }));
     EXPECT_EQ(status(), "スマホと接続しました");
 
     // A phone coming back with its token counts as well.
-    controller->refreshPairingCode();
-    WebSocketTestClient second;
-    ASSERT_TRUE(second.open(*controller->port()));
-    const std::optional<std::string> token = second.pair(controller->pairingCode().toStdString());
-    ASSERT_TRUE(token);
     WebSocketTestClient returning;
     ASSERT_TRUE(returning.open(*controller->port()));
     returning.send({QuorixClientMessage::AuthResume{*token}});
-    EXPECT_TRUE(waitUntil([&] { return pairingsCompleted == 3; }));
+    EXPECT_TRUE(waitUntil([&] { return pairingsCompleted == 2; }));
 }
 
-TEST_F(QuorixMacServerControllerTest, editsInQuickSuccessionAreSentOnceAfterTheyPause) {
+TEST_F(QuorixMacServerControllerTest,
+       editsInQuickSuccessionAreSentOnceAfterTheyPauseUnlessStopped) {
     makeController(freePort()).start();
     WebSocketTestClient phone;
     pair(phone);
@@ -282,26 +264,22 @@ TEST_F(QuorixMacServerControllerTest, editsInQuickSuccessionAreSentOnceAfterThey
     EXPECT_FALSE(nextLayoutChanged(phone, 700ms)) << "a second send for the same edits";
     EXPECT_FALSE(controller->editorState().pendingSyncLayout());
     EXPECT_EQ(status(), "スマホへ自動同期しました");
-    EXPECT_EQ(controller->editorState().syncStatusText().toStdString(), "スマホへ自動同期しました");
+
+    // Stopping cancels the send of a further edit; had it run, it would have found no server
+    // and said so.
+    controller->editorState().addPage();
+    ASSERT_TRUE(controller->hasPendingAutoSync());
+    controller->stop();
+    pump(QuorixMacServerController::editSyncDelay + 300ms);
+    EXPECT_EQ(status(), "スマホへ自動同期しました");
+    EXPECT_TRUE(controller->editorState().pendingSyncLayout());
+    EXPECT_TRUE(phone.waitForDisconnect());
 }
 
-TEST_F(QuorixMacServerControllerTest, anEditWithoutPhoneStaysPendingForTheNextSend) {
+TEST_F(QuorixMacServerControllerTest, anUnsentEditRefusesADifferentPhoneLayoutAndIsSentBack) {
     QuorixMacServerController& made = startWithUnsentEdit();
     EXPECT_EQ(status(), "スマホが接続されていません。スマホ側のKestraneを開いてください");
     ASSERT_TRUE(made.editorState().pendingSyncLayout());
-
-    WebSocketTestClient phone;
-    pair(phone);
-    made.syncEditorLayoutToConnectedIPhones();
-    const auto sent = nextLayoutChanged(phone);
-    ASSERT_TRUE(sent);
-    EXPECT_EQ(sent->first.pages.size(), 2U);
-    EXPECT_FALSE(made.editorState().pendingSyncLayout());
-    EXPECT_EQ(status(), "スマホへ自動同期しました");
-}
-
-TEST_F(QuorixMacServerControllerTest, aDifferentPhoneLayoutIsRefusedAndAnsweredWithTheDesktops) {
-    QuorixMacServerController& made = startWithUnsentEdit();
     const LayoutRecord desktops = *made.editorState().pendingSyncLayout();
     WebSocketTestClient phone;
     pair(phone);
@@ -324,6 +302,7 @@ TEST_F(QuorixMacServerControllerTest, aDifferentPhoneLayoutIsRefusedAndAnsweredW
     EXPECT_LE(sentBack->second - refusedAt,
               QuorixMacServerController::refusedLayoutSyncDelay + timerSlack);
     EXPECT_EQ(status(), "スマホへ自動同期しました");
+    EXPECT_FALSE(made.editorState().pendingSyncLayout());
 }
 
 TEST_F(QuorixMacServerControllerTest, aPhoneLayoutEqualToThePendingOneIsAdopted) {
@@ -341,21 +320,6 @@ TEST_F(QuorixMacServerControllerTest, aPhoneLayoutEqualToThePendingOneIsAdopted)
     // A restart forgets that a phone sent its layout.
     made.start();
     EXPECT_FALSE(made.hasReceivedIPhoneLayout());
-}
-
-TEST_F(QuorixMacServerControllerTest, stopCancelsAPendingSend) {
-    makeController(freePort()).start();
-    WebSocketTestClient phone;
-    pair(phone);
-
-    controller->editorState().addPage();
-    ASSERT_TRUE(controller->hasPendingAutoSync());
-    controller->stop();
-    pump(QuorixMacServerController::editSyncDelay + 300ms);
-    // Had the send still run, it would have found no server and said so.
-    EXPECT_EQ(status(), "スマホと接続しました");
-    EXPECT_TRUE(controller->editorState().pendingSyncLayout());
-    EXPECT_TRUE(phone.waitForDisconnect());
 }
 
 } // namespace
