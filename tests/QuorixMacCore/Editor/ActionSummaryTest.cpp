@@ -7,14 +7,16 @@ namespace {
 
 using enum Modifier;
 
-URL url(std::string_view text) {
-    auto parsed = URL::parse(text);
-    EXPECT_TRUE(parsed.has_value()) << text;
-    return parsed.value_or(*URL::parse("about:blank"));
+ActionSpec opening(std::string_view text) {
+    return ActionSpec::openURL(URL::parse(text).value());
 }
 
 ActionSpec shortcut(std::vector<Modifier> modifiers, std::string key) {
     return ActionSpec::keyboardShortcut({std::move(modifiers), std::move(key)});
+}
+
+ActionSpec macro(std::vector<ActionSpec> steps) {
+    return ActionSpec::macro(std::move(steps), {});
 }
 
 struct SummaryCase {
@@ -26,45 +28,30 @@ struct SummaryCase {
 
 TEST(ActionSummary, namesAndChecksEachKindOfAction) {
     const ActionSpec blankShortcut = shortcut({}, " ");
-    const ActionSpec placeholder = ActionSpec::openURL(url(placeholderWebAddress));
+    const ActionSpec placeholder = opening(placeholderWebAddress);
+    const std::string run = "ショートカット実行";
     const SummaryCase cases[] = {
         {"shortcut", shortcut({command, shift}, "a"), "Shift + Cmd + A", true},
         {"blank key", blankShortcut, " ", false},
-        {"modifier with empty key", shortcut({command}, ""), "Cmd + ", true},
+        {"modifier, empty key", shortcut({command}, ""), "Cmd + ", true},
         {"launch", ActionSpec::launchApp("org.mozilla.firefox"), "アプリ起動", true},
         {"launch, blank id", ActionSpec::launchApp("  "), "アプリ起動", false},
-        {"launch, blank id and a path", ActionSpec::launchApp("  ", "/usr/bin/firefox"),
-         "アプリ起動", true},
-        {"web address", ActionSpec::openURL(url("https://example.org/page")), "URLを開く", true},
-        {"placeholder address", placeholder, "URLを開く", false},
-        {"shortcut run", ActionSpec::openURL(url("shortcuts://run-shortcut?name=Morning")),
-         "ショートカット実行", true},
-        {"shortcut run, encoded name",
-         ActionSpec::openURL(url("shortcuts://run-shortcut?name=%E6%9C%9D%20Mail")),
-         "ショートカット実行", true},
-        {"shortcut run, empty name", ActionSpec::openURL(url("shortcuts://run-shortcut?name=")),
-         "ショートカット実行", false},
-        {"shortcut run, blank name",
-         ActionSpec::openURL(url("shortcuts://run-shortcut?name=%20%0A")), "ショートカット実行",
-         false},
-        {"shortcut run, no query", ActionSpec::openURL(url("shortcuts://run-shortcut")),
-         "ショートカット実行", false},
+        {"launch, blank id, path", ActionSpec::launchApp("  ", "/usr/bin/a"), "アプリ起動", true},
+        {"web address", opening("https://example.org/page"), "URLを開く", true},
+        {"placeholder", placeholder, "URLを開く", false},
+        {"run", opening("shortcuts://run-shortcut?name=Morning"), run, true},
+        {"run, blank name", opening("shortcuts://run-shortcut?name=%20%0A"), run, false},
+        {"run, no query", opening("shortcuts://run-shortcut"), run, false},
         {"shell", ActionSpec::shellCommand("ls"), "コマンド", true},
         {"blank shell", ActionSpec::shellCommand(" \t"), "コマンド", false},
-        {"empty macro", ActionSpec::macro({}, {}), "順番に動かす", false},
-        {"macro of an unconfigured shortcut", ActionSpec::macro({blankShortcut}, {}),
-         "順番に動かす", false},
-        {"macro with one configured step",
+        {"empty macro", macro({}), "順番に動かす", false},
+        {"macro, one configured step",
          ActionSpec::macro({blankShortcut, placeholder, ActionSpec::shellCommand("ls")}, {0.5}),
          "順番に動かす", true},
         {"nested macro, configured deep down",
-         ActionSpec::macro(
-             {placeholder,
-              ActionSpec::macro({ActionSpec::macro({ActionSpec::launchApp("a.b")}, {})}, {})},
-             {}),
-         "順番に動かす", true},
-        {"nested macro, nothing configured",
-         ActionSpec::macro({ActionSpec::macro({ActionSpec::macro({}, {}), placeholder}, {})}, {}),
+         macro({placeholder, macro({macro({ActionSpec::launchApp("a.b")})})}), "順番に動かす",
+         true},
+        {"nested macro, nothing configured", macro({macro({macro({}), placeholder})}),
          "順番に動かす", false},
     };
     for (const SummaryCase& c : cases) {

@@ -104,16 +104,12 @@ TEST(LayoutNormalization, fetchesAtStartUpAmongTheFirstFortyFaviconButtons) {
     EXPECT_EQ(fetches[38], (WebIconFetch{pages[1][7].id, url("https://site37.example/")}));
 }
 
-TEST(LayoutNormalization, decidesWhichSiteAButtonEditWants) {
+TEST(LayoutNormalization, anEditWantsTheIconOfTheSiteItOpensElseOfItsFavicon) {
     const IconRef favicon = IconRef::favicon(url("https://icon.example"));
     EXPECT_EQ(webIconSourceURL(favicon, open("https://action.example")),
               url("https://action.example"));
     EXPECT_EQ(webIconSourceURL(favicon, keys({}, "a")), url("https://icon.example"));
-    EXPECT_EQ(webIconSourceURL(std::nullopt, open("https://action.example")),
-              url("https://action.example"));
     EXPECT_EQ(webIconSourceURL(IconRef::sfSymbol("star"), std::nullopt), std::nullopt);
-    EXPECT_EQ(webIconFetchURL(url("https://example.com/a")), url("https://example.com/a"));
-    EXPECT_EQ(webIconFetchURL(url("https://www.youtube.com/watch")), std::nullopt);
 }
 
 TEST(LayoutNormalization, appliesAFetchedIconOnlyWhileTheButtonStillWantsIt) {
@@ -122,7 +118,6 @@ TEST(LayoutNormalization, appliesAFetchedIconOnlyWhileTheButtonStillWantsIt) {
          "https://example.com/deep", true},
         {"brand source compared canonically", IconRef::favicon(url("https://x.com")),
          "https://twitter.com/a", true},
-        {"switched to a symbol", IconRef::sfSymbol("star"), "https://example.com", false},
         {"switched to another site", IconRef::favicon(url("https://other.example")),
          "https://example.com", false},
         {"already custom", IconRef::custom(pngBytes), "https://example.com", false},
