@@ -41,7 +41,7 @@ LayoutRecord sampleLayout() {
          ActionSpec::launchApp("com.apple.Safari", "/Applications/Safari.app")},
         {uuid("AAAAAAAA-0000-0000-0000-000000000003"), 2, IconRef::appIcon("com.apple.Notes"),
          gradient, ActionSpec::openURL(url("shortcuts://run-shortcut?name=My%20Shortcut"))},
-        {uuid("AAAAAAAA-0000-0000-0000-000000000004"), -3,
+        {uuid("AAAAAAAA-0000-0000-0000-000000000004"), std::numeric_limits<std::int64_t>::min(),
          IconRef::custom({0xFB, 0xFF, 0xBF, 0x00}), gradient,
          ActionSpec::macro(
              {ActionSpec::keyboardShortcut({{Modifier::control, Modifier::option}, "left"}),
@@ -78,7 +78,7 @@ constexpr std::string_view sampleLayoutJSON =
     R"("delays":[0.5,1e-05],"type":"macro"},)"
     R"("colorGradient":{"angle":135,"endHex":"#00f2fe","startHex":"#4facfe"},)"
     R"("icon":{"dataBase64":"+\/+\/AA==","type":"custom"},)"
-    R"("id":"AAAAAAAA-0000-0000-0000-000000000004","position":-3}],)"
+    R"("id":"AAAAAAAA-0000-0000-0000-000000000004","position":-9223372036854775808}],)"
     R"("gradient":"zoom","gridColumns":6,"gridRows":3,)"
     R"("id":"11111111-2222-3333-4444-555555555555","name":"Work\/仕事","order":0},)"
     R"({"buttons":[],"gradient":"claudeCode","gridColumns":6,"gridRows":3,)"
@@ -92,11 +92,8 @@ std::string encoded(const T& value) {
     return result ? *result : std::string();
 }
 
-TEST(ProtocolJSON, encodesALayoutWithSortedKeysAndEscapedSlashes) {
+TEST(ProtocolJSON, encodesALayoutCanonicallyAndDecodesItBack) {
     EXPECT_EQ(encoded(sampleLayout()), sampleLayoutJSON);
-}
-
-TEST(ProtocolJSON, decodesALayoutAndWritesBackTheSameBytes) {
     const auto layout = ProtocolJSON::decodeLayout(sampleLayoutJSON);
     ASSERT_TRUE(layout) << layout.error().description();
     EXPECT_EQ(*layout, sampleLayout());
@@ -108,8 +105,8 @@ TEST(ProtocolJSON, encodesEveryClientMessageKind) {
         {{Client::AuthRequest{"123456"}}, R"({"code":"123456","type":"auth_request"})"},
         {{Client::AuthResume{"tok/en"}}, R"({"token":"tok\/en","type":"auth_resume"})"},
         {{Client::Execute{uuid(buttonIdText), ActionSpec::keyboardShortcut(
-                                                  {{Modifier::command, Modifier::shift}, "c"})}},
-         R"({"action":{"combo":{"key":"c","modifiers":["command","shift"]},"type":"keyboardShortcut"},)"
+                                                  {{Modifier::function, Modifier::shift}, "c"})}},
+         R"({"action":{"combo":{"key":"c","modifiers":["function","shift"]},"type":"keyboardShortcut"},)"
          R"("buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","type":"execute"})"},
         {{Client::LayoutUpdate{sampleLayout()}},
          R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_update"})"},
@@ -139,10 +136,9 @@ TEST(ProtocolJSON, encodesEveryServerMessageKind) {
          R"("type":"execute_result"})"},
         {{Server::CapturedKeys{{{Modifier::option, Modifier::option}, "F5"}}},
          R"({"combo":{"key":"F5","modifiers":["option","option"]},"type":"captured_keys"})"},
-        {{Server::AppsList{{{"Safari", "com.apple.Safari", "iVBO+/=="}, {"", "", ""}}}},
+        {{Server::AppsList{{{"Safari", "com.apple.Safari", "iVBO+/=="}, {"", "", "not base64"}}}},
          R"({"apps":[{"bundleID":"com.apple.Safari","iconBase64":"iVBO+\/==","name":"Safari"},)"
-         R"({"bundleID":"","iconBase64":"","name":""}],"type":"apps_list"})"},
-        {{Server::AppsList{}}, R"({"apps":[],"type":"apps_list"})"},
+         R"({"bundleID":"","iconBase64":"not base64","name":""}],"type":"apps_list"})"},
         {{Server::LayoutChanged{sampleLayout()}},
          R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_changed"})"},
     };
@@ -164,9 +160,7 @@ TEST(ProtocolJSON, everyAuthFailureReasonTravelsByItsRawValue) {
         {AuthFailureReason::protocolError, "protocol_error"},
     };
     for (const auto& [reason, raw] : reasons) {
-        const std::string json =
-            R"({"reason":")" + std::string(raw) + R"(","type":"auth_failure"})";
-        EXPECT_EQ(encoded(Server{Server::AuthFailure{reason}}), json);
+        EXPECT_EQ(rawValue(reason), raw);
         EXPECT_EQ(fromRawValue<AuthFailureReason>(raw), reason);
     }
 }
@@ -218,29 +212,17 @@ TEST(ProtocolJSON, writesADeviceWithoutItsLastConnectionWhenAbsent) {
     EXPECT_EQ(ProtocolJSON::decodeDevice(withDate)->lastConnectedAt, updatedAt);
 }
 
-TEST(ProtocolJSON, standaloneRecordsRoundTrip) {
+TEST(ProtocolJSON, actionsWithoutTheirOptionalPartsRoundTrip) {
     const std::pair<ActionSpec, std::string_view> actions[] = {
         {ActionSpec::launchApp("org.mozilla.firefox"),
          R"({"bundleID":"org.mozilla.firefox","type":"launchApp"})"},
-        {ActionSpec::macro({}, {}), R"({"actions":[],"delays":[],"type":"macro"})"},
         {ActionSpec::macro({ActionSpec::macro({}, {2})}, {}),
          R"({"actions":[{"actions":[],"delays":[2],"type":"macro"}],"delays":[],"type":"macro"})"},
-        {ActionSpec::shellCommand("ls /"), R"({"command":"ls \/","type":"shellCommand"})"},
     };
     for (const auto& [action, json] : actions) {
         EXPECT_EQ(encoded(action), json);
         EXPECT_EQ(*ProtocolJSON::decodeAction(json), action);
     }
-
-    const KeyCombo combo{{Modifier::function, Modifier::shift}, "a"};
-    EXPECT_EQ(encoded(combo), R"({"key":"a","modifiers":["function","shift"]})");
-    EXPECT_EQ(*ProtocolJSON::decodeKeyCombo(encoded(combo)), combo);
-
-    const AppInfo app{"Files", "org.gnome.Nautilus", "not base64 at all"};
-    EXPECT_EQ(
-        encoded(app),
-        R"({"bundleID":"org.gnome.Nautilus","iconBase64":"not base64 at all","name":"Files"})");
-    EXPECT_EQ(*ProtocolJSON::decodeAppInfo(encoded(app)), app);
 }
 
 TEST(ProtocolJSON, readsOnlyTheKeysOfTheGivenKind) {
@@ -283,14 +265,6 @@ TEST(ProtocolJSON, readsEscapedTextAndWritesItCanonically) {
     EXPECT_EQ(encoded(*decoded), "{\"code\":\"A\\/é😀\\u0001\",\"type\":\"auth_request\"}");
 }
 
-TEST(ProtocolJSON, equalityFollowsArrayOrder) {
-    LayoutRecord swapped = sampleLayout();
-    std::swap(swapped.pages[0], swapped.pages[1]);
-    EXPECT_NE(swapped, sampleLayout());
-    EXPECT_NE((KeyCombo{{Modifier::command, Modifier::shift}, "c"}),
-              (KeyCombo{{Modifier::shift, Modifier::command}, "c"}));
-}
-
 TEST(ProtocolJSON, refusesToEncodeNumbersJSONCannotExpress) {
     LayoutRecord layout = sampleLayout();
     layout.pages[0].buttons[1].colorGradient.angle = std::numeric_limits<double>::infinity();
@@ -305,19 +279,6 @@ TEST(ProtocolJSON, refusesToEncodeNumbersJSONCannotExpress) {
     ASSERT_FALSE(delay);
     EXPECT_EQ(delay.error().description(),
               "pages[0].buttons[3].action.delays[1]: JSON cannot express the number nan");
-}
-
-TEST(ProtocolJSON, serverMessagesHaveADefaultForQueuesAndContainers) {
-    static_assert(std::is_default_constructible_v<Server>);
-    static_assert(std::is_default_constructible_v<Client>);
-    EXPECT_EQ(Server{}, Server{Server::AuthSuccess{}});
-    EXPECT_EQ(encoded(Server{}),
-              R"({"deviceName":"","deviceType":"mac","token":"","type":"auth_success"})");
-}
-
-TEST(ProtocolJSON, encodingIsRepeatable) {
-    const Server message{Server::LayoutChanged{sampleLayout()}};
-    EXPECT_EQ(encoded(message), encoded(message));
 }
 
 } // namespace
