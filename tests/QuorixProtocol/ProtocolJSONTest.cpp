@@ -23,21 +23,18 @@ constexpr std::string_view buttonIdText = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"
 
 /// One page with a button of every icon and action kind, and one empty page.
 LayoutRecord sampleLayout() {
+    auto page = [](std::string_view id, std::string name, std::int64_t order, GradientPreset look) {
+        return PageRecord{uuid(id), std::move(name), order, look, {}, 6, 3};
+    };
     const ColorGradient gradient{"#4facfe", "#00f2fe", 135};
-    PageRecord work{uuid("11111111-2222-3333-4444-555555555555"),
-                    "Work/仕事",
-                    0,
-                    GradientPreset::zoom,
-                    {},
-                    6,
-                    3};
+    const ColorGradient greys{"#ffffff", "#000000", 22.5};
+    PageRecord work =
+        page("11111111-2222-3333-4444-555555555555", "Work/仕事", 0, GradientPreset::zoom);
     work.buttons = {
         {uuid("AAAAAAAA-0000-0000-0000-000000000001"), 0, IconRef::sfSymbol("star.fill"), gradient,
          ActionSpec::keyboardShortcut({{Modifier::command}, "c"})},
-        {uuid("aaaaaaaa-0000-0000-0000-000000000002"),
-         1,
-         IconRef::favicon(url("https://example.com/favicon.ico")),
-         {"#ffffff", "#000000", 22.5},
+        {uuid("aaaaaaaa-0000-0000-0000-000000000002"), 1,
+         IconRef::favicon(url("https://example.com/favicon.ico")), greys,
          ActionSpec::launchApp("com.apple.Safari", "/Applications/Safari.app")},
         {uuid("AAAAAAAA-0000-0000-0000-000000000003"), 2, IconRef::appIcon("com.apple.Notes"),
          gradient, ActionSpec::openURL(url("shortcuts://run-shortcut?name=My%20Shortcut"))},
@@ -48,13 +45,8 @@ LayoutRecord sampleLayout() {
               ActionSpec::shellCommand("echo \"hi\"\n")},
              {0.5, 1e-05})},
     };
-    PageRecord empty{uuid("66666666-7777-8888-9999-aaaaaaaaaaaa"),
-                     "Empty",
-                     1,
-                     GradientPreset::claudeCode,
-                     {},
-                     6,
-                     3};
+    const PageRecord empty =
+        page("66666666-7777-8888-9999-aaaaaaaaaaaa", "Empty", 1, GradientPreset::claudeCode);
     return {
         uuid("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"), {work, empty}, Theme::liquidGlass, updatedAt};
 }
@@ -92,12 +84,17 @@ std::string encoded(const T& value) {
     return result ? *result : std::string();
 }
 
+/// Checks that `value` encodes to exactly `json` and that `json` decodes back to `value`.
+template <typename T, typename Decode>
+void expectCanonical(const T& value, std::string_view json, Decode decode) {
+    EXPECT_EQ(encoded(value), json);
+    const auto decoded = decode(json);
+    ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
+    EXPECT_EQ(*decoded, value) << json;
+}
+
 TEST(ProtocolJSON, encodesALayoutCanonicallyAndDecodesItBack) {
-    EXPECT_EQ(encoded(sampleLayout()), sampleLayoutJSON);
-    const auto layout = ProtocolJSON::decodeLayout(sampleLayoutJSON);
-    ASSERT_TRUE(layout) << layout.error().description();
-    EXPECT_EQ(*layout, sampleLayout());
-    EXPECT_EQ(encoded(*layout), sampleLayoutJSON);
+    expectCanonical(sampleLayout(), sampleLayoutJSON, ProtocolJSON::decodeLayout);
 }
 
 TEST(ProtocolJSON, encodesEveryClientMessageKind) {
@@ -115,10 +112,7 @@ TEST(ProtocolJSON, encodesEveryClientMessageKind) {
         {{Client::ListApps{}}, R"({"type":"list_apps"})"},
     };
     for (const auto& [message, json] : cases) {
-        EXPECT_EQ(encoded(message), json);
-        const auto decoded = ProtocolJSON::decodeClient(json);
-        ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
-        EXPECT_EQ(*decoded, message) << json;
+        expectCanonical(message, json, ProtocolJSON::decodeClient);
     }
 }
 
@@ -143,56 +137,23 @@ TEST(ProtocolJSON, encodesEveryServerMessageKind) {
          R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_changed"})"},
     };
     for (const auto& [message, json] : cases) {
-        EXPECT_EQ(encoded(message), json);
-        const auto decoded = ProtocolJSON::decodeServer(json);
-        ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
-        EXPECT_EQ(*decoded, message) << json;
-    }
-}
-
-TEST(ProtocolJSON, everyAuthFailureReasonTravelsByItsRawValue) {
-    const std::pair<AuthFailureReason, std::string_view> reasons[] = {
-        {AuthFailureReason::invalidCode, "invalid_code"},
-        {AuthFailureReason::expiredCode, "expired_code"},
-        {AuthFailureReason::locked, "locked"},
-        {AuthFailureReason::invalidToken, "invalid_token"},
-        {AuthFailureReason::notAuthenticated, "not_authenticated"},
-        {AuthFailureReason::protocolError, "protocol_error"},
-    };
-    for (const auto& [reason, raw] : reasons) {
-        EXPECT_EQ(rawValue(reason), raw);
-        EXPECT_EQ(fromRawValue<AuthFailureReason>(raw), reason);
+        expectCanonical(message, json, ProtocolJSON::decodeServer);
     }
 }
 
 TEST(ProtocolJSON, writesTheQRPayloadKeysInSortedOrderAndLeavesOutAbsentOnes) {
-    const PairingQRCodePayload full{"Kestrane の Mac", "042195", "AB:CD",
-                                    "192.168.1.20",    47532,    true};
-    const std::string fullJSON = R"({"code":"042195","fingerprint":"AB:CD","host":"192.168.1.20",)"
-                                 R"("port":47532,"serviceName":"Kestrane の Mac",)"
-                                 R"("usesSecureTransport":true})";
-    EXPECT_EQ(encoded(full), fullJSON);
-    EXPECT_EQ(*ProtocolJSON::decodePairingQRCodePayload(fullJSON), full);
-
+    expectCanonical(
+        PairingQRCodePayload{"Kestrane の Mac", "042195", "AB:CD", "192.168.1.20", 65535, true},
+        R"({"code":"042195","fingerprint":"AB:CD","host":"192.168.1.20","port":65535,)"
+        R"("serviceName":"Kestrane の Mac","usesSecureTransport":true})",
+        ProtocolJSON::decodePairingQRCodePayload);
     const PairingQRCodePayload bare{"desk", "000000", {}, {}, {}, false};
-    const std::string bareJSON =
-        R"({"code":"000000","serviceName":"desk","usesSecureTransport":false})";
-    EXPECT_EQ(encoded(bare), bareJSON);
-    EXPECT_EQ(*ProtocolJSON::decodePairingQRCodePayload(bareJSON), bare);
-
-    const auto nulls = ProtocolJSON::decodePairingQRCodePayload(
-        R"({"code":"1","serviceName":"s","usesSecureTransport":false,"fingerprint":null,)"
-        R"("host":null,"port":null})");
-    ASSERT_TRUE(nulls);
-    EXPECT_EQ(*nulls, (PairingQRCodePayload{"s", "1", {}, {}, {}, false}));
-
-    for (const std::uint16_t port : {0, 65535}) {
-        const auto decoded = ProtocolJSON::decodePairingQRCodePayload(
-            R"({"code":"1","serviceName":"s","usesSecureTransport":true,"port":)" +
-            std::to_string(port) + "}");
-        ASSERT_TRUE(decoded);
-        EXPECT_EQ(decoded->port, port);
-    }
+    expectCanonical(bare, R"({"code":"000000","serviceName":"desk","usesSecureTransport":false})",
+                    ProtocolJSON::decodePairingQRCodePayload);
+    EXPECT_EQ(*ProtocolJSON::decodePairingQRCodePayload(
+                  R"({"code":"000000","serviceName":"desk","usesSecureTransport":false,)"
+                  R"("fingerprint":null,"host":null,"port":null})"),
+              bare);
 }
 
 TEST(ProtocolJSON, writesADeviceWithoutItsLastConnectionWhenAbsent) {
@@ -201,8 +162,7 @@ TEST(ProtocolJSON, writesADeviceWithoutItsLastConnectionWhenAbsent) {
     const std::string withoutDate =
         R"({"authToken":"t0k","deviceType":"windows","fingerprint":"FP",)"
         R"("id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","name":"iPhone"})";
-    EXPECT_EQ(encoded(device), withoutDate);
-    EXPECT_EQ(*ProtocolJSON::decodeDevice(withoutDate), device);
+    expectCanonical(device, withoutDate, ProtocolJSON::decodeDevice);
 
     device.lastConnectedAt = updatedAt + 250ms;
     const std::string withDate = R"({"authToken":"t0k","deviceType":"windows","fingerprint":"FP",)"
@@ -220,49 +180,25 @@ TEST(ProtocolJSON, actionsWithoutTheirOptionalPartsRoundTrip) {
          R"({"actions":[{"actions":[],"delays":[2],"type":"macro"}],"delays":[],"type":"macro"})"},
     };
     for (const auto& [action, json] : actions) {
-        EXPECT_EQ(encoded(action), json);
-        EXPECT_EQ(*ProtocolJSON::decodeAction(json), action);
+        expectCanonical(action, json, ProtocolJSON::decodeAction);
     }
 }
 
-TEST(ProtocolJSON, readsOnlyTheKeysOfTheGivenKind) {
-    const auto action = ProtocolJSON::decodeAction(
-        R"({"type":"openURL","url":"https://a.example","combo":{"bad":1},"command":5})");
-    ASSERT_TRUE(action) << action.error().description();
-    EXPECT_EQ(*action, ActionSpec::openURL(url("https://a.example")));
-
-    const auto layout = ProtocolJSON::decodeLayout(
-        R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0",)"
-        R"("pages":[{"buttons":[{"action":{"type":"shellCommand","command":"x"},)"
-        R"("colorGradient":{"angle":1e2,"endHex":"","startHex":""},)"
-        R"("icon":{"type":"sfSymbol","name":"bolt","url":"::bad::"},)"
-        R"("id":"AAAAAAAA-0000-0000-0000-000000000001","position":0}],)"
-        R"("gradient":"x","gridColumns":1,"gridRows":1,)"
-        R"("id":"11111111-2222-3333-4444-555555555555","name":"","order":0,"extra":[1]}],)"
-        R"("theme":"liquidGlass","updatedAt":"2026-01-31T18:15:00+09:00","x":null})");
-    ASSERT_TRUE(layout) << layout.error().description();
-    const QuorixButtonRecord& button = layout->pages[0].buttons[0];
-    EXPECT_EQ(button.icon, IconRef::sfSymbol("bolt"));
-    EXPECT_EQ(button.colorGradient.angle, 100);
-    EXPECT_EQ(layout->updatedAt, updatedAt);
-    EXPECT_EQ(encoded(*layout).find("::bad::"), std::string::npos);
-
-    const auto extra =
-        ProtocolJSON::decodeClient(R"({"type":"request_state","code":5,"layout":[]})");
-    ASSERT_TRUE(extra);
-    EXPECT_EQ(*extra, Client{Client::RequestState{}});
-
-    const auto noError = ProtocolJSON::decodeServer(
-        R"({"type":"execute_result","buttonId":"e621e1f8-c36c-495a-93fc-0c247a3e6e5f","success":false,"error":null})");
-    ASSERT_TRUE(noError);
-    EXPECT_EQ(*noError, (Server{Server::ExecuteResult{uuid(buttonIdText), false, std::nullopt}}));
-}
-
-TEST(ProtocolJSON, readsEscapedTextAndWritesItCanonically) {
-    const auto decoded = ProtocolJSON::decodeClient(
-        R"({"t\u0079pe":"auth_request","code":"\u0041\/\u00e9\ud83d\ude00\u0001"})");
-    ASSERT_TRUE(decoded) << decoded.error().description();
-    EXPECT_EQ(encoded(*decoded), "{\"code\":\"A\\/é😀\\u0001\",\"type\":\"auth_request\"}");
+TEST(ProtocolJSON, readsOnlyTheKeysOfTheGivenKindAndWritesEscapedTextCanonically) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","action":)"
+         R"({"type":"openURL","url":"https://a.example","combo":{"bad":1},"command":5}})",
+         R"({"action":{"type":"openURL","url":"https:\/\/a.example"},)"
+         R"("buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","type":"execute"})"},
+        {R"({"type":"request_state","code":5,"layout":[]})", R"({"type":"request_state"})"},
+        {R"({"t\u0079pe":"auth_request","code":"\u0041\/\u00e9\ud83d\ude00\u0001"})",
+         "{\"code\":\"A\\/é😀\\u0001\",\"type\":\"auth_request\"}"},
+    };
+    for (const auto& [json, canonical] : cases) {
+        const auto decoded = ProtocolJSON::decodeClient(json);
+        ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
+        EXPECT_EQ(encoded(*decoded), canonical);
+    }
 }
 
 TEST(ProtocolJSON, refusesToEncodeNumbersJSONCannotExpress) {
