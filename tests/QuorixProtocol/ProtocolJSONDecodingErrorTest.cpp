@@ -52,39 +52,29 @@ const Breakage layoutBreakages[] = {
     {R"("position":1)", R"("position":9223372036854775808)",
      "layout.pages[0].buttons[1].position: expected an integer, found a number that is not a "
      "64-bit integer"},
-    {R"("position":2,)", "", "layout.pages[0].buttons[2].position: missing key"},
     {R"("id":"AAAAAAAA-0000-0000-0000-000000000002")",
      R"("id":"AAAAAAAA-0000-0000-0000-00000000000G")",
      R"(layout.pages[0].buttons[1].id: not a UUID: "AAAAAAAA-0000-0000-0000-00000000000G")"},
     {R"("dataBase64":"AAEC")", R"("dataBase64":"AAE")",
      "layout.pages[0].buttons[2].icon.dataBase64: custom icon is not valid Base64"},
-    {R"("dataBase64":"AAEC")", R"("dataBase64":null)",
-     "layout.pages[0].buttons[2].icon.dataBase64: expected a string, found null"},
     {R"("url":"https://example.com/i.ico")", R"("url":"https://example.com/i co")",
      R"(layout.pages[0].buttons[1].icon.url: not a valid URL: "https://example.com/i co")"},
     {R"("name":"star")", R"("nam":"star")", "layout.pages[0].buttons[0].icon.name: missing key"},
     {R"("angle":90)", R"("angle":"90")",
      "layout.pages[0].buttons[1].colorGradient.angle: expected a number, found a string"},
-    {R"("startHex":"#555555",)", "",
-     "layout.pages[0].buttons[2].colorGradient.startHex: missing key"},
     {R"("modifiers":["command"])", R"("modifiers":["cmd"])",
      R"(layout.pages[0].buttons[0].action.combo.modifiers[0]: unknown value "cmd")"},
     {R"("modifiers":["command"])", R"("modifiers":"command")",
      "layout.pages[0].buttons[0].action.combo.modifiers: expected an array, found a string"},
     {R"("bundleID":"com.example.app")", R"("bundleID":"com.example.app","fallbackPath":7)",
      "layout.pages[0].buttons[1].action.fallbackPath: expected a string, found a number"},
-    {R"("bundleID":"com.example.app")", R"("bundleId":"com.example.app")",
-     "layout.pages[0].buttons[1].action.bundleID: missing key"},
     {R"(,"delays":[0.5])", "", "layout.pages[0].buttons[2].action.delays: missing key"},
     {R"("delays":[0.5])", R"("delays":[0.5,"1"])",
      "layout.pages[0].buttons[2].action.delays[1]: expected a number, found a string"},
     {R"({"type":"shellCommand","command":"true"})", R"({"type":"shellCommand"})",
      "layout.pages[0].buttons[2].action.actions[1].command: missing key"},
-    {R"("url":"https://example.com"})", R"("url":""})",
-     R"(layout.pages[0].buttons[2].action.actions[0].url: not a valid URL: "")"},
     {R"("type":"openURL")", R"("type":"openUrl")",
      R"(layout.pages[0].buttons[2].action.actions[0].type: unknown value "openUrl")"},
-    {R"("pages":[)", R"("pages":7,"x":[)", "layout.pages: expected an array, found a number"},
 };
 
 std::string broken(const Breakage& breakage) {
@@ -123,18 +113,18 @@ struct Malformed {
 constexpr auto client = failureOfDecoding<ProtocolJSON::decodeClient>;
 constexpr auto server = failureOfDecoding<ProtocolJSON::decodeServer>;
 constexpr auto action = failureOfDecoding<ProtocolJSON::decodeAction>;
+constexpr auto layout = failureOfDecoding<ProtocolJSON::decodeLayout>;
+constexpr auto qrPayload = failureOfDecoding<ProtocolJSON::decodePairingQRCodePayload>;
+constexpr auto device = failureOfDecoding<ProtocolJSON::decodeDevice>;
 
 TEST(ProtocolJSONDecoding, refusesMalformedMessagesAndRecordsNamingTheFault) {
     const std::string qr = R"({"code":"1","serviceName":"s","usesSecureTransport":true,)";
-    const std::string device = R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","name":"n",)"
-                               R"("deviceType":"mac","fingerprint":"f")";
     const std::string execute =
         R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F")";
     const std::string x64(64, 'x');
     const Malformed cases[] = {
         {client, " \n\t", "empty input"},
         {client, R"([{"type":"list_apps"}])", "expected an object, found an array"},
-        {client, "null", "expected an object, found null"},
         {client, "{\"type\":\"auth_request\",\"code\":\"\xff\"}", "input is not valid UTF-8"},
         {client, "{\"type\":\"auth_request\",\"code\":\"\xed\xa0\x80\"}",
          "input is not valid UTF-8"},
@@ -143,15 +133,11 @@ TEST(ProtocolJSONDecoding, refusesMalformedMessagesAndRecordsNamingTheFault) {
              std::string(5000, ']') + "}",
          "not valid JSON: nested too deeply"},
         {client, R"({"code":"1"})", "type: missing key"},
-        {client, R"({"type":null})", "type: expected a string, found null"},
         {client, R"({"type":"AUTH_REQUEST","code":"1"})", R"(type: unknown value "AUTH_REQUEST")"},
-        {client, R"({"type":"auth_request"})", "code: missing key"},
         {client, R"({"type":"auth_request","code":123456})",
          "code: expected a string, found a number"},
-        {client, R"({"type":"execute","action":{}})", "buttonId: missing key"},
         {client, R"({"type":"execute","buttonId":42,"action":{}})",
          "buttonId: expected a UUID string, found a number"},
-        {client, execute + "}", "action: missing key"},
         {client, execute + R"(,"action":[]})", "action: expected an object, found an array"},
         {client, execute + R"(,"action":{"type":"openURL","combo":{"modifiers":[],"key":"a"}}})",
          "action.url: missing key"},
@@ -161,7 +147,6 @@ TEST(ProtocolJSONDecoding, refusesMalformedMessagesAndRecordsNamingTheFault) {
          "timeoutMs: expected an integer, found a boolean"},
         {client, R"({"type":"capture_keys","timeoutMs":-9223372036854775809})",
          "not valid JSON: a number is malformed or out of range"},
-        {client, R"({"type":"layout_update"})", "layout: missing key"},
         {server, R"({"type":"request_state"})", R"(type: unknown value "request_state")"},
         {server, R"({"type":"auth_failure","reason":"Invalid_Code"})",
          R"(reason: unknown value "Invalid_Code")"},
@@ -176,25 +161,14 @@ TEST(ProtocolJSONDecoding, refusesMalformedMessagesAndRecordsNamingTheFault) {
          R"({"name":"a","bundleID":"b"}]})",
          "apps[1].iconBase64: missing key"},
         {server, R"({"type":"layout_changed","layout":{}})", "layout.id: missing key"},
-        {failureOfDecoding<ProtocolJSON::decodeLayout>,
-         R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","pages":{}})",
+        {layout, R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","pages":{}})",
          "pages: expected an array, found an object"},
-        {failureOfDecoding<ProtocolJSON::decodePairingQRCodePayload>, qr + R"("port":70000})",
-         "port: expected a port from 0 to 65535, found 70000"},
-        {failureOfDecoding<ProtocolJSON::decodePairingQRCodePayload>, qr + R"("port":-1})",
-         "port: expected a port from 0 to 65535, found -1"},
-        {failureOfDecoding<ProtocolJSON::decodePairingQRCodePayload>,
-         R"({"code":"1","serviceName":"s"})", "usesSecureTransport: missing key"},
-        {failureOfDecoding<ProtocolJSON::decodeDevice>, device + "}", "authToken: missing key"},
-        {failureOfDecoding<ProtocolJSON::decodeDevice>,
-         device + R"(,"authToken":"t","lastConnectedAt":"yesterday"})",
-         R"(lastConnectedAt: not an ISO 8601 date-time with whole seconds: "yesterday")"},
-        {failureOfDecoding<ProtocolJSON::decodeDevice>,
-         device + R"(,"authToken":"t","lastConnectedAt":"3000-01-01T00:00:00Z"})",
+        {qrPayload, qr + R"("port":70000})", "port: expected a port from 0 to 65535, found 70000"},
+        {qrPayload, qr + R"("port":-1})", "port: expected a port from 0 to 65535, found -1"},
+        {device,
+         R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","name":"n","deviceType":"mac",)"
+         R"("fingerprint":"f","authToken":"t","lastConnectedAt":"3000-01-01T00:00:00Z"})",
          R"(lastConnectedAt: not an ISO 8601 date-time with whole seconds: "3000-01-01T00:00:00Z")"},
-        {failureOfDecoding<ProtocolJSON::decodeKeyCombo>,
-         R"({"modifiers":["command","Shift"],"key":"a"})",
-         R"(modifiers[1]: unknown value "Shift")"},
         // Quoted values are cut short, at a whole character, and escaped.
         {action, R"({"type":")" + x64 + R"(xx"})", R"(type: unknown value ")" + x64 + R"("...)"},
         {action, R"({"type":")" + x64.substr(1) + "é\"}",
@@ -221,11 +195,9 @@ TEST(ProtocolJSONDecoding, acceptsMacrosNestedToTheLimitAndNoDeeper) {
     for (int level = 0; level < maxMacroNesting; ++level) {
         path += ".actions[0]";
     }
-    const std::string message =
-        R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F",)"
-        R"("action":)" +
-        nestedMacros(maxMacroNesting + 1) + "}";
-    EXPECT_EQ(failureOf(ProtocolJSON::decodeClient(message)),
+    EXPECT_EQ(client(R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F",)"
+                     R"("action":)" +
+                     nestedMacros(maxMacroNesting + 1) + "}"),
               path + ": macros nested deeper than 32 levels");
     EXPECT_FALSE(ProtocolJSON::decodeAction(nestedMacros(1000)));
 }
