@@ -78,6 +78,9 @@ constexpr std::string_view sampleLayoutJSON =
     R"("id":"66666666-7777-8888-9999-AAAAAAAAAAAA","name":"Empty","order":1}],)"
     R"("theme":"liquidGlass","updatedAt":"2026-01-31T09:15:00Z"})";
 
+const std::string layoutUpdate =
+    R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_update"})";
+
 template <typename T>
 std::string encoded(const T& value) {
     auto result = ProtocolJSON::encode(value);
@@ -101,8 +104,7 @@ TEST(ProtocolJSON, encodesEveryClientMessageKind) {
         {{Client::Execute{uuid(buttonIdText), ActionSpec::launchApp("org.mozilla.firefox")}},
          R"({"action":{"bundleID":"org.mozilla.firefox","type":"launchApp"},)"
          R"("buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","type":"execute"})"},
-        {{Client::LayoutUpdate{sampleLayout()}},
-         R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_update"})"},
+        {{Client::LayoutUpdate{sampleLayout()}}, layoutUpdate},
         {{Client::CaptureKeys{5000}}, R"({"timeoutMs":5000,"type":"capture_keys"})"},
         {{Client::RequestState{}}, R"({"type":"request_state"})"},
         {{Client::ListApps{}}, R"({"type":"list_apps"})"},
@@ -205,9 +207,6 @@ struct Breakage {
     std::string_view replacement;
     std::string_view description;
 };
-
-const std::string layoutUpdate =
-    R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_update"})";
 
 // Each breaks one part of `layoutUpdate`.
 const Breakage layoutBreakages[] = {
