@@ -4,6 +4,7 @@
 #include "QuorixMacCore/Actions/MacActionExecutor.h"
 #include "QuorixMacCore/Control/MacEditorLayoutStore.h"
 #include "QuorixMacCore/Control/SystemActionExecutor.h"
+#include "QuorixMacCore/Platform/UserDefaults.h"
 
 #include <QPointer>
 #include <QSysInfo>
@@ -36,6 +37,8 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::applicationWillTerminate() {
     m_controller->stop();
+    // Settings are written in the background; nothing the user changed may be lost at exit.
+    flushAllUserDefaults();
 }
 
 std::optional<QString> AppDelegate::writePairingCodeMemo() {

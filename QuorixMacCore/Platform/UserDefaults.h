@@ -43,4 +43,9 @@ public:
 /// The domains of the user running the program.
 std::shared_ptr<UserDefaultsDomains> systemUserDefaultsDomains();
 
+/// Waits for every write in progress and writes every change not yet on disk, in all
+/// domains of this process; call it before the program ends. False when some domain could
+/// not be written.
+bool flushAllUserDefaults();
+
 } // namespace quorix

@@ -2,21 +2,30 @@
 
 #include "QuorixMacCore/Platform/UserDefaults.h"
 
-#include <QSettings>
-
-#include <functional>
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 
 namespace quorix {
 
+class SettingsDomainStore;
+
 /// A defaults domain kept in one INI file. Its folder is made with mode 0700 and the file
-/// with mode 0600, since domains hold pairing tokens. Every call opens the file afresh:
-/// QSettings shares one cache per file inside the process, and a long-lived QSettings
-/// would flush from its own thread's event loop outside this object's lock.
+/// with mode 0600, since domains hold pairing tokens.
+///
+/// Values live in memory, read from the file on first use; a change is visible at once and
+/// reaches the file from a background thread shortly after, a burst of changes in one
+/// write. Every instance for the same file in this process shares the same values, so they
+/// always agree whatever has been written yet. The last instance for a file writes what is
+/// still pending when it is destroyed; flushAllUserDefaults() does so for every file.
 class SettingsUserDefaults final : public UserDefaults {
 public:
     explicit SettingsUserDefaults(QString filePath);
+    ~SettingsUserDefaults() override;
+
+    SettingsUserDefaults(const SettingsUserDefaults&) = delete;
+    SettingsUserDefaults& operator=(const SettingsUserDefaults&) = delete;
 
     const QString& filePath() const { return m_filePath; }
 
@@ -29,15 +38,16 @@ public:
     void setData(const QString& key, const QByteArray& value) override;
     void remove(const QString& key) override;
 
+    /// Waits for a write in progress, writes pending changes, then reads the file again:
+    /// changes other processes made appear, except where this process has a newer one.
     bool synchronize() override;
 
-private:
-    QVariant read(const QString& key) const;
-    void write(const std::function<void(QSettings&)>& change);
+    /// How many times this process has written the file, successfully or not.
+    std::uint64_t fileWrites() const;
 
+private:
     const QString m_filePath;
-    mutable std::mutex m_mutex;
-    bool m_lastWriteFailed = false;
+    const std::shared_ptr<SettingsDomainStore> m_store;
 };
 
 /// Domains as INI files in one directory: the standard domain in "standard", each suite in

@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace quorix;
 
@@ -15,6 +17,22 @@ void writeFile(const QString& path, const QByteArray& content) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(content);
+}
+
+QByteArray fileContent(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// What another program reading the file finds.
+QVariant valueOnDisk(const QString& path, const QString& key) {
+    return QSettings(path, QSettings::IniFormat).value(key);
+}
+
+mode_t modeOf(const QString& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
+    return status.st_mode & 0777;
 }
 
 } // namespace
@@ -69,7 +87,87 @@ TEST(SettingsUserDefaults, reportsAWriteThatCannotReachTheDisk) {
     SettingsUserDefaults defaults(blocker + QStringLiteral("/standard"));
     defaults.setString(QStringLiteral("key"), QStringLiteral("value"));
     EXPECT_FALSE(defaults.synchronize());
-    EXPECT_EQ(defaults.string(QStringLiteral("key")), std::nullopt);
+    EXPECT_FALSE(defaults.synchronize());
+    // The process keeps working with the value, and writes it once the disk allows.
+    EXPECT_EQ(defaults.string(QStringLiteral("key")), QStringLiteral("value"));
+    ASSERT_TRUE(QFile::remove(blocker));
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(valueOnDisk(blocker + QStringLiteral("/standard"), QStringLiteral("key")),
+              QStringLiteral("value"));
+}
+
+TEST(SettingsUserDefaults, writesPrivateFilesThatOtherReadersSeeAfterSynchronize) {
+    QTemporaryDir root;
+    const QString folder = root.filePath(QStringLiteral("defaults"));
+    const QString path = folder + QStringLiteral("/standard");
+    SettingsUserDefaults defaults(path);
+    defaults.setString(QStringLiteral("key"), QStringLiteral("value"));
+    EXPECT_EQ(defaults.string(QStringLiteral("key")), QStringLiteral("value"));
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(valueOnDisk(path, QStringLiteral("key")), QStringLiteral("value"));
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(modeOf(folder), 0700u);
+
+    // A later run rewrites the file without widening it.
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    defaults.setString(QStringLiteral("key"), QStringLiteral("again"));
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_EQ(modeOf(path), 0600u);
+}
+
+TEST(SettingsUserDefaults, coalescesABurstOfChangesAndWritesTheLast) {
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("standard"));
+    SettingsUserDefaults defaults(path);
+    // A large value makes each write slow, as the stored editor layout does.
+    defaults.setData(QStringLiteral("layout"), QByteArray(2 * 1024 * 1024, 'x'));
+    constexpr int changes = 1000;
+    for (int index = 0; index < changes; ++index) {
+        defaults.setString(QStringLiteral("counter"), QString::number(index));
+    }
+    ASSERT_TRUE(defaults.synchronize());
+    EXPECT_LE(defaults.fileWrites(), std::uint64_t{changes / 10});
+    EXPECT_GE(defaults.fileWrites(), 1u);
+    EXPECT_TRUE(fileContent(path).contains("\ncounter=999\n"));
+    EXPECT_EQ(valueOnDisk(path, QStringLiteral("layout")).toByteArray().size(), 2 * 1024 * 1024);
+}
+
+TEST(SettingsUserDefaults, readsOtherProgramsChangesOnlyWhenSynchronizing) {
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("standard"));
+    SettingsUserDefaults defaults(path);
+    defaults.setString(QStringLiteral("mine"), QStringLiteral("kept"));
+    ASSERT_TRUE(defaults.synchronize());
+
+    writeFile(path, "[General]\nmine=kept\ntheirs=external\nboth=external\n");
+    EXPECT_EQ(defaults.string(QStringLiteral("theirs")), std::nullopt);
+    defaults.setString(QStringLiteral("both"), QStringLiteral("local"));
+    ASSERT_TRUE(defaults.synchronize());
+
+    for (const auto& [key, expected] :
+         {std::pair{"mine", "kept"}, std::pair{"theirs", "external"}, std::pair{"both", "local"}}) {
+        const QString name = QString::fromUtf8(key);
+        EXPECT_EQ(defaults.string(name), QString::fromUtf8(expected)) << key;
+        EXPECT_EQ(valueOnDisk(path, name), QString::fromUtf8(expected)) << key;
+    }
+}
+
+TEST(SettingsUserDefaults, writesWhatIsPendingWhenTheLastUserGoesOrOnRequest) {
+    QTemporaryDir root;
+    const QString destroyed = root.filePath(QStringLiteral("destroyed"));
+    {
+        SettingsUserDefaults defaults(destroyed);
+        defaults.setString(QStringLiteral("key"), QStringLiteral("on destruction"));
+    }
+    EXPECT_TRUE(fileContent(destroyed).contains("key=on destruction"));
+    EXPECT_EQ(SettingsUserDefaults(destroyed).string(QStringLiteral("key")),
+              QStringLiteral("on destruction"));
+
+    const QString flushed = root.filePath(QStringLiteral("flushed"));
+    SettingsUserDefaults defaults(flushed);
+    defaults.setString(QStringLiteral("key"), QStringLiteral("flushed"));
+    EXPECT_TRUE(flushAllUserDefaults());
+    EXPECT_TRUE(fileContent(flushed).contains("key=flushed"));
 }
 
 TEST(SettingsUserDefaultsDomains, namesOneFilePerDomain) {
@@ -94,4 +192,46 @@ TEST(SettingsUserDefaultsDomains, namesOneFilePerDomain) {
 
     suite->setString(QStringLiteral("k"), QStringLiteral("suite"));
     EXPECT_EQ(domains.standard()->string(QStringLiteral("k")), std::nullopt);
+}
+
+TEST(SettingsUserDefaultsDomains, shareValuesWithEveryOtherUserOfTheSameFile) {
+    QTemporaryDir root;
+    const QString folder = root.filePath(QStringLiteral("defaults"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString link = root.filePath(QStringLiteral("link"));
+    ASSERT_TRUE(QFile::link(folder, link));
+
+    SettingsUserDefaultsDomains first(folder);
+    first.standard()->setString(QStringLiteral("key"), QStringLiteral("value"));
+    first.suite(QStringLiteral("suite"))->setString(QStringLiteral("key"), QStringLiteral("s"));
+    for (const QString& directory : {folder, folder + QStringLiteral("/./"),
+                                     root.filePath(QStringLiteral("defaults/../defaults")), link}) {
+        SettingsUserDefaultsDomains second(directory);
+        EXPECT_EQ(second.standard()->string(QStringLiteral("key")), QStringLiteral("value"))
+            << directory.toStdString();
+        EXPECT_EQ(second.suite(QStringLiteral("suite"))->string(QStringLiteral("key")),
+                  QStringLiteral("s"))
+            << directory.toStdString();
+        second.standard()->remove(QStringLiteral("key"));
+        EXPECT_EQ(first.standard()->string(QStringLiteral("key")), std::nullopt);
+        first.standard()->setString(QStringLiteral("key"), QStringLiteral("value"));
+    }
+}
+
+TEST(SettingsUserDefaults, removesAKeyWithTheKeysBelowItAsTheFileDoes) {
+    QTemporaryDir root;
+    const QString path = root.filePath(QStringLiteral("standard"));
+    SettingsUserDefaults defaults(path);
+    for (const char* key : {"group", "group/a", "group/b/c", "group.d", "groupie"}) {
+        defaults.setString(QString::fromUtf8(key), QStringLiteral("x"));
+    }
+    defaults.remove(QStringLiteral("group"));
+    ASSERT_TRUE(defaults.synchronize());
+    for (const auto& [key, kept] :
+         {std::pair{"group", false}, std::pair{"group/a", false}, std::pair{"group/b/c", false},
+          std::pair{"group.d", true}, std::pair{"groupie", true}}) {
+        const QString name = QString::fromUtf8(key);
+        EXPECT_EQ(defaults.string(name).has_value(), kept) << key;
+        EXPECT_EQ(valueOnDisk(path, name).isValid(), kept) << key;
+    }
 }
