@@ -23,45 +23,37 @@ constexpr std::string_view buttonIdText = "E621E1F8-C36C-495A-93FC-0C247A3E6E5F"
 
 /// One page with a button of every icon and action kind, and one empty page.
 LayoutRecord sampleLayout() {
+    auto page = [](std::string_view id, std::string name, std::int64_t order, GradientPreset look) {
+        return PageRecord{uuid(id), std::move(name), order, look, {}, 6, 3};
+    };
     const ColorGradient gradient{"#4facfe", "#00f2fe", 135};
-    PageRecord work{uuid("11111111-2222-3333-4444-555555555555"),
-                    "Work/仕事",
-                    0,
-                    GradientPreset::zoom,
-                    {},
-                    6,
-                    3};
+    const ColorGradient greys{"#ffffff", "#000000", 22.5};
+    PageRecord work =
+        page("11111111-2222-3333-4444-555555555555", "Work/仕事", 0, GradientPreset::zoom);
     work.buttons = {
         {uuid("AAAAAAAA-0000-0000-0000-000000000001"), 0, IconRef::sfSymbol("star.fill"), gradient,
-         ActionSpec::keyboardShortcut({{Modifier::command}, "c"})},
-        {uuid("aaaaaaaa-0000-0000-0000-000000000002"),
-         1,
-         IconRef::favicon(url("https://example.com/favicon.ico")),
-         {"#ffffff", "#000000", 22.5},
+         ActionSpec::keyboardShortcut({{Modifier::command, Modifier::function}, "c"})},
+        {uuid("aaaaaaaa-0000-0000-0000-000000000002"), 1,
+         IconRef::favicon(url("https://example.com/favicon.ico")), greys,
          ActionSpec::launchApp("com.apple.Safari", "/Applications/Safari.app")},
         {uuid("AAAAAAAA-0000-0000-0000-000000000003"), 2, IconRef::appIcon("com.apple.Notes"),
          gradient, ActionSpec::openURL(url("shortcuts://run-shortcut?name=My%20Shortcut"))},
-        {uuid("AAAAAAAA-0000-0000-0000-000000000004"), -3,
+        {uuid("AAAAAAAA-0000-0000-0000-000000000004"), std::numeric_limits<std::int64_t>::min(),
          IconRef::custom({0xFB, 0xFF, 0xBF, 0x00}), gradient,
          ActionSpec::macro(
              {ActionSpec::keyboardShortcut({{Modifier::control, Modifier::option}, "left"}),
-              ActionSpec::shellCommand("echo \"hi\"\n")},
+              ActionSpec::shellCommand("echo \"hi\"\n"), ActionSpec::macro({}, {})},
              {0.5, 1e-05})},
     };
-    PageRecord empty{uuid("66666666-7777-8888-9999-aaaaaaaaaaaa"),
-                     "Empty",
-                     1,
-                     GradientPreset::claudeCode,
-                     {},
-                     6,
-                     3};
+    const PageRecord empty =
+        page("66666666-7777-8888-9999-aaaaaaaaaaaa", "Empty", 1, GradientPreset::claudeCode);
     return {
         uuid("0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0"), {work, empty}, Theme::liquidGlass, updatedAt};
 }
 
 constexpr std::string_view sampleLayoutJSON =
     R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","pages":[{"buttons":[)"
-    R"({"action":{"combo":{"key":"c","modifiers":["command"]},"type":"keyboardShortcut"},)"
+    R"({"action":{"combo":{"key":"c","modifiers":["command","function"]},"type":"keyboardShortcut"},)"
     R"("colorGradient":{"angle":135,"endHex":"#00f2fe","startHex":"#4facfe"},)"
     R"("icon":{"name":"star.fill","type":"sfSymbol"},)"
     R"("id":"AAAAAAAA-0000-0000-0000-000000000001","position":0},)"
@@ -74,16 +66,20 @@ constexpr std::string_view sampleLayoutJSON =
     R"("icon":{"bundleID":"com.apple.Notes","type":"appIcon"},)"
     R"("id":"AAAAAAAA-0000-0000-0000-000000000003","position":2},)"
     R"({"action":{"actions":[{"combo":{"key":"left","modifiers":["control","option"]},)"
-    R"("type":"keyboardShortcut"},{"command":"echo \"hi\"\n","type":"shellCommand"}],)"
+    R"("type":"keyboardShortcut"},{"command":"echo \"hi\"\n","type":"shellCommand"},)"
+    R"({"actions":[],"delays":[],"type":"macro"}],)"
     R"("delays":[0.5,1e-05],"type":"macro"},)"
     R"("colorGradient":{"angle":135,"endHex":"#00f2fe","startHex":"#4facfe"},)"
     R"("icon":{"dataBase64":"+\/+\/AA==","type":"custom"},)"
-    R"("id":"AAAAAAAA-0000-0000-0000-000000000004","position":-3}],)"
+    R"("id":"AAAAAAAA-0000-0000-0000-000000000004","position":-9223372036854775808}],)"
     R"("gradient":"zoom","gridColumns":6,"gridRows":3,)"
     R"("id":"11111111-2222-3333-4444-555555555555","name":"Work\/仕事","order":0},)"
     R"({"buttons":[],"gradient":"claudeCode","gridColumns":6,"gridRows":3,)"
     R"("id":"66666666-7777-8888-9999-AAAAAAAAAAAA","name":"Empty","order":1}],)"
     R"("theme":"liquidGlass","updatedAt":"2026-01-31T09:15:00Z"})";
+
+const std::string layoutUpdate =
+    R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_update"})";
 
 template <typename T>
 std::string encoded(const T& value) {
@@ -92,36 +88,29 @@ std::string encoded(const T& value) {
     return result ? *result : std::string();
 }
 
-TEST(ProtocolJSON, encodesALayoutWithSortedKeysAndEscapedSlashes) {
-    EXPECT_EQ(encoded(sampleLayout()), sampleLayoutJSON);
-}
-
-TEST(ProtocolJSON, decodesALayoutAndWritesBackTheSameBytes) {
-    const auto layout = ProtocolJSON::decodeLayout(sampleLayoutJSON);
-    ASSERT_TRUE(layout) << layout.error().description();
-    EXPECT_EQ(*layout, sampleLayout());
-    EXPECT_EQ(encoded(*layout), sampleLayoutJSON);
+/// Checks that `value` encodes to exactly `json` and that `json` decodes back to `value`.
+template <typename T, typename Decode>
+void expectCanonical(const T& value, std::string_view json, Decode decode) {
+    EXPECT_EQ(encoded(value), json);
+    const auto decoded = decode(json);
+    ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
+    EXPECT_EQ(*decoded, value) << json;
 }
 
 TEST(ProtocolJSON, encodesEveryClientMessageKind) {
     const std::pair<Client, std::string> cases[] = {
         {{Client::AuthRequest{"123456"}}, R"({"code":"123456","type":"auth_request"})"},
         {{Client::AuthResume{"tok/en"}}, R"({"token":"tok\/en","type":"auth_resume"})"},
-        {{Client::Execute{uuid(buttonIdText), ActionSpec::keyboardShortcut(
-                                                  {{Modifier::command, Modifier::shift}, "c"})}},
-         R"({"action":{"combo":{"key":"c","modifiers":["command","shift"]},"type":"keyboardShortcut"},)"
+        {{Client::Execute{uuid(buttonIdText), ActionSpec::launchApp("org.mozilla.firefox")}},
+         R"({"action":{"bundleID":"org.mozilla.firefox","type":"launchApp"},)"
          R"("buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","type":"execute"})"},
-        {{Client::LayoutUpdate{sampleLayout()}},
-         R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_update"})"},
+        {{Client::LayoutUpdate{sampleLayout()}}, layoutUpdate},
         {{Client::CaptureKeys{5000}}, R"({"timeoutMs":5000,"type":"capture_keys"})"},
         {{Client::RequestState{}}, R"({"type":"request_state"})"},
         {{Client::ListApps{}}, R"({"type":"list_apps"})"},
     };
     for (const auto& [message, json] : cases) {
-        EXPECT_EQ(encoded(message), json);
-        const auto decoded = ProtocolJSON::decodeClient(json);
-        ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
-        EXPECT_EQ(*decoded, message) << json;
+        expectCanonical(message, json, ProtocolJSON::decodeClient);
     }
 }
 
@@ -139,66 +128,30 @@ TEST(ProtocolJSON, encodesEveryServerMessageKind) {
          R"("type":"execute_result"})"},
         {{Server::CapturedKeys{{{Modifier::option, Modifier::option}, "F5"}}},
          R"({"combo":{"key":"F5","modifiers":["option","option"]},"type":"captured_keys"})"},
-        {{Server::AppsList{{{"Safari", "com.apple.Safari", "iVBO+/=="}, {"", "", ""}}}},
+        {{Server::AppsList{{{"Safari", "com.apple.Safari", "iVBO+/=="}, {"", "", "not base64"}}}},
          R"({"apps":[{"bundleID":"com.apple.Safari","iconBase64":"iVBO+\/==","name":"Safari"},)"
-         R"({"bundleID":"","iconBase64":"","name":""}],"type":"apps_list"})"},
-        {{Server::AppsList{}}, R"({"apps":[],"type":"apps_list"})"},
+         R"({"bundleID":"","iconBase64":"not base64","name":""}],"type":"apps_list"})"},
         {{Server::LayoutChanged{sampleLayout()}},
          R"({"layout":)" + std::string(sampleLayoutJSON) + R"(,"type":"layout_changed"})"},
     };
     for (const auto& [message, json] : cases) {
-        EXPECT_EQ(encoded(message), json);
-        const auto decoded = ProtocolJSON::decodeServer(json);
-        ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
-        EXPECT_EQ(*decoded, message) << json;
-    }
-}
-
-TEST(ProtocolJSON, everyAuthFailureReasonTravelsByItsRawValue) {
-    const std::pair<AuthFailureReason, std::string_view> reasons[] = {
-        {AuthFailureReason::invalidCode, "invalid_code"},
-        {AuthFailureReason::expiredCode, "expired_code"},
-        {AuthFailureReason::locked, "locked"},
-        {AuthFailureReason::invalidToken, "invalid_token"},
-        {AuthFailureReason::notAuthenticated, "not_authenticated"},
-        {AuthFailureReason::protocolError, "protocol_error"},
-    };
-    for (const auto& [reason, raw] : reasons) {
-        const std::string json =
-            R"({"reason":")" + std::string(raw) + R"(","type":"auth_failure"})";
-        EXPECT_EQ(encoded(Server{Server::AuthFailure{reason}}), json);
-        EXPECT_EQ(fromRawValue<AuthFailureReason>(raw), reason);
+        expectCanonical(message, json, ProtocolJSON::decodeServer);
     }
 }
 
 TEST(ProtocolJSON, writesTheQRPayloadKeysInSortedOrderAndLeavesOutAbsentOnes) {
-    const PairingQRCodePayload full{"Kestrane の Mac", "042195", "AB:CD",
-                                    "192.168.1.20",    47532,    true};
-    const std::string fullJSON = R"({"code":"042195","fingerprint":"AB:CD","host":"192.168.1.20",)"
-                                 R"("port":47532,"serviceName":"Kestrane の Mac",)"
-                                 R"("usesSecureTransport":true})";
-    EXPECT_EQ(encoded(full), fullJSON);
-    EXPECT_EQ(*ProtocolJSON::decodePairingQRCodePayload(fullJSON), full);
-
+    expectCanonical(
+        PairingQRCodePayload{"Kestrane の Mac", "042195", "AB:CD", "192.168.1.20", 65535, true},
+        R"({"code":"042195","fingerprint":"AB:CD","host":"192.168.1.20","port":65535,)"
+        R"("serviceName":"Kestrane の Mac","usesSecureTransport":true})",
+        ProtocolJSON::decodePairingQRCodePayload);
     const PairingQRCodePayload bare{"desk", "000000", {}, {}, {}, false};
-    const std::string bareJSON =
-        R"({"code":"000000","serviceName":"desk","usesSecureTransport":false})";
-    EXPECT_EQ(encoded(bare), bareJSON);
-    EXPECT_EQ(*ProtocolJSON::decodePairingQRCodePayload(bareJSON), bare);
-
-    const auto nulls = ProtocolJSON::decodePairingQRCodePayload(
-        R"({"code":"1","serviceName":"s","usesSecureTransport":false,"fingerprint":null,)"
-        R"("host":null,"port":null})");
-    ASSERT_TRUE(nulls);
-    EXPECT_EQ(*nulls, (PairingQRCodePayload{"s", "1", {}, {}, {}, false}));
-
-    for (const std::uint16_t port : {0, 65535}) {
-        const auto decoded = ProtocolJSON::decodePairingQRCodePayload(
-            R"({"code":"1","serviceName":"s","usesSecureTransport":true,"port":)" +
-            std::to_string(port) + "}");
-        ASSERT_TRUE(decoded);
-        EXPECT_EQ(decoded->port, port);
-    }
+    expectCanonical(bare, R"({"code":"000000","serviceName":"desk","usesSecureTransport":false})",
+                    ProtocolJSON::decodePairingQRCodePayload);
+    EXPECT_EQ(*ProtocolJSON::decodePairingQRCodePayload(
+                  R"({"code":"000000","serviceName":"desk","usesSecureTransport":false,)"
+                  R"("fingerprint":null,"host":null,"port":null})"),
+              bare);
 }
 
 TEST(ProtocolJSON, writesADeviceWithoutItsLastConnectionWhenAbsent) {
@@ -207,8 +160,7 @@ TEST(ProtocolJSON, writesADeviceWithoutItsLastConnectionWhenAbsent) {
     const std::string withoutDate =
         R"({"authToken":"t0k","deviceType":"windows","fingerprint":"FP",)"
         R"("id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","name":"iPhone"})";
-    EXPECT_EQ(encoded(device), withoutDate);
-    EXPECT_EQ(*ProtocolJSON::decodeDevice(withoutDate), device);
+    expectCanonical(device, withoutDate, ProtocolJSON::decodeDevice);
 
     device.lastConnectedAt = updatedAt + 250ms;
     const std::string withDate = R"({"authToken":"t0k","deviceType":"windows","fingerprint":"FP",)"
@@ -218,77 +170,20 @@ TEST(ProtocolJSON, writesADeviceWithoutItsLastConnectionWhenAbsent) {
     EXPECT_EQ(ProtocolJSON::decodeDevice(withDate)->lastConnectedAt, updatedAt);
 }
 
-TEST(ProtocolJSON, standaloneRecordsRoundTrip) {
-    const std::pair<ActionSpec, std::string_view> actions[] = {
-        {ActionSpec::launchApp("org.mozilla.firefox"),
-         R"({"bundleID":"org.mozilla.firefox","type":"launchApp"})"},
-        {ActionSpec::macro({}, {}), R"({"actions":[],"delays":[],"type":"macro"})"},
-        {ActionSpec::macro({ActionSpec::macro({}, {2})}, {}),
-         R"({"actions":[{"actions":[],"delays":[2],"type":"macro"}],"delays":[],"type":"macro"})"},
-        {ActionSpec::shellCommand("ls /"), R"({"command":"ls \/","type":"shellCommand"})"},
+TEST(ProtocolJSON, readsOnlyTheKeysOfTheGivenKindAndWritesEscapedTextCanonically) {
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","action":)"
+         R"({"type":"openURL","url":"https://a.example","combo":{"bad":1},"command":5}})",
+         R"({"action":{"type":"openURL","url":"https:\/\/a.example"},)"
+         R"("buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","type":"execute"})"},
+        {R"({"t\u0079pe":"auth_request","code":"\u0041\/\u00e9\ud83d\ude00\u0001"})",
+         "{\"code\":\"A\\/é😀\\u0001\",\"type\":\"auth_request\"}"},
     };
-    for (const auto& [action, json] : actions) {
-        EXPECT_EQ(encoded(action), json);
-        EXPECT_EQ(*ProtocolJSON::decodeAction(json), action);
+    for (const auto& [json, canonical] : cases) {
+        const auto decoded = ProtocolJSON::decodeClient(json);
+        ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
+        EXPECT_EQ(encoded(*decoded), canonical);
     }
-
-    const KeyCombo combo{{Modifier::function, Modifier::shift}, "a"};
-    EXPECT_EQ(encoded(combo), R"({"key":"a","modifiers":["function","shift"]})");
-    EXPECT_EQ(*ProtocolJSON::decodeKeyCombo(encoded(combo)), combo);
-
-    const AppInfo app{"Files", "org.gnome.Nautilus", "not base64 at all"};
-    EXPECT_EQ(
-        encoded(app),
-        R"({"bundleID":"org.gnome.Nautilus","iconBase64":"not base64 at all","name":"Files"})");
-    EXPECT_EQ(*ProtocolJSON::decodeAppInfo(encoded(app)), app);
-}
-
-TEST(ProtocolJSON, readsOnlyTheKeysOfTheGivenKind) {
-    const auto action = ProtocolJSON::decodeAction(
-        R"({"type":"openURL","url":"https://a.example","combo":{"bad":1},"command":5})");
-    ASSERT_TRUE(action) << action.error().description();
-    EXPECT_EQ(*action, ActionSpec::openURL(url("https://a.example")));
-
-    const auto layout = ProtocolJSON::decodeLayout(
-        R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0",)"
-        R"("pages":[{"buttons":[{"action":{"type":"shellCommand","command":"x"},)"
-        R"("colorGradient":{"angle":1e2,"endHex":"","startHex":""},)"
-        R"("icon":{"type":"sfSymbol","name":"bolt","url":"::bad::"},)"
-        R"("id":"AAAAAAAA-0000-0000-0000-000000000001","position":0}],)"
-        R"("gradient":"x","gridColumns":1,"gridRows":1,)"
-        R"("id":"11111111-2222-3333-4444-555555555555","name":"","order":0,"extra":[1]}],)"
-        R"("theme":"liquidGlass","updatedAt":"2026-01-31T18:15:00+09:00","x":null})");
-    ASSERT_TRUE(layout) << layout.error().description();
-    const QuorixButtonRecord& button = layout->pages[0].buttons[0];
-    EXPECT_EQ(button.icon, IconRef::sfSymbol("bolt"));
-    EXPECT_EQ(button.colorGradient.angle, 100);
-    EXPECT_EQ(layout->updatedAt, updatedAt);
-    EXPECT_EQ(encoded(*layout).find("::bad::"), std::string::npos);
-
-    const auto extra =
-        ProtocolJSON::decodeClient(R"({"type":"request_state","code":5,"layout":[]})");
-    ASSERT_TRUE(extra);
-    EXPECT_EQ(*extra, Client{Client::RequestState{}});
-
-    const auto noError = ProtocolJSON::decodeServer(
-        R"({"type":"execute_result","buttonId":"e621e1f8-c36c-495a-93fc-0c247a3e6e5f","success":false,"error":null})");
-    ASSERT_TRUE(noError);
-    EXPECT_EQ(*noError, (Server{Server::ExecuteResult{uuid(buttonIdText), false, std::nullopt}}));
-}
-
-TEST(ProtocolJSON, readsEscapedTextAndWritesItCanonically) {
-    const auto decoded = ProtocolJSON::decodeClient(
-        R"({"t\u0079pe":"auth_request","code":"\u0041\/\u00e9\ud83d\ude00\u0001"})");
-    ASSERT_TRUE(decoded) << decoded.error().description();
-    EXPECT_EQ(encoded(*decoded), "{\"code\":\"A\\/é😀\\u0001\",\"type\":\"auth_request\"}");
-}
-
-TEST(ProtocolJSON, equalityFollowsArrayOrder) {
-    LayoutRecord swapped = sampleLayout();
-    std::swap(swapped.pages[0], swapped.pages[1]);
-    EXPECT_NE(swapped, sampleLayout());
-    EXPECT_NE((KeyCombo{{Modifier::command, Modifier::shift}, "c"}),
-              (KeyCombo{{Modifier::shift, Modifier::command}, "c"}));
 }
 
 TEST(ProtocolJSON, refusesToEncodeNumbersJSONCannotExpress) {
@@ -307,17 +202,200 @@ TEST(ProtocolJSON, refusesToEncodeNumbersJSONCannotExpress) {
               "pages[0].buttons[3].action.delays[1]: JSON cannot express the number nan");
 }
 
-TEST(ProtocolJSON, serverMessagesHaveADefaultForQueuesAndContainers) {
-    static_assert(std::is_default_constructible_v<Server>);
-    static_assert(std::is_default_constructible_v<Client>);
-    EXPECT_EQ(Server{}, Server{Server::AuthSuccess{}});
-    EXPECT_EQ(encoded(Server{}),
-              R"({"deviceName":"","deviceType":"mac","token":"","type":"auth_success"})");
+struct Breakage {
+    std::string_view replaced;
+    std::string_view replacement;
+    std::string_view description;
+};
+
+// Each breaks one part of `layoutUpdate`.
+const Breakage layoutBreakages[] = {
+    {R"("updatedAt":"2026-01-31T09:15:00Z")", R"("updatedAt":"2026-01-31T09:15:00.000Z")",
+     R"(layout.updatedAt: not an ISO 8601 date-time with whole seconds: "2026-01-31T09:15:00.000Z")"},
+    {R"("updatedAt":"2026-01-31T09:15:00Z")", R"("updatedAt":1769850900)",
+     "layout.updatedAt: expected a date string, found a number"},
+    {R"(,"name":"Work\/仕事")", "", "layout.pages[0].name: missing key"},
+    {R"("gridRows":3,"id":"66666666)", R"("gridRows":null,"id":"66666666)",
+     "layout.pages[1].gridRows: expected an integer, found null"},
+    {R"("gridColumns":6,"gridRows":3,"id":"11111111)",
+     R"("gridColumns":6e0,"gridRows":3,"id":"11111111)",
+     "layout.pages[0].gridColumns: expected an integer, found a number that is not a 64-bit "
+     "integer"},
+    {R"("position":1})", R"("position":9223372036854775808})",
+     "layout.pages[0].buttons[1].position: expected an integer, found a number that is not a "
+     "64-bit integer"},
+    {R"("AAAAAAAA-0000-0000-0000-000000000002")", R"("AAAAAAAA-0000-0000-0000-00000000000G")",
+     R"(layout.pages[0].buttons[1].id: not a UUID: "AAAAAAAA-0000-0000-0000-00000000000G")"},
+    {R"("+\/+\/AA==")", R"("+\/+\/AA=")",
+     "layout.pages[0].buttons[3].icon.dataBase64: custom icon is not valid Base64"},
+    {R"(example.com\/favicon.ico)", R"(example.com\/fav icon.ico)",
+     R"(layout.pages[0].buttons[1].icon.url: not a valid URL: "https://example.com/fav icon.ico")"},
+    {R"("name":"star.fill")", R"("nam":"star.fill")",
+     "layout.pages[0].buttons[0].icon.name: missing key"},
+    {R"("angle":22.5)", R"("angle":"22.5")",
+     "layout.pages[0].buttons[1].colorGradient.angle: expected a number, found a string"},
+    {R"(["command","function"])", R"(["command","Function"])",
+     R"(layout.pages[0].buttons[0].action.combo.modifiers[1]: unknown value "Function")"},
+    {R"(["command","function"])", R"("command")",
+     "layout.pages[0].buttons[0].action.combo.modifiers: expected an array, found a string"},
+    {R"("\/Applications\/Safari.app")", "7",
+     "layout.pages[0].buttons[1].action.fallbackPath: expected a string, found a number"},
+    {R"("delays":[0.5,1e-05],)", "", "layout.pages[0].buttons[3].action.delays: missing key"},
+    {R"(1e-05])", R"("1"])",
+     "layout.pages[0].buttons[3].action.delays[1]: expected a number, found a string"},
+    {R"("command":"echo \"hi\"\n",)", "",
+     "layout.pages[0].buttons[3].action.actions[1].command: missing key"},
+    {R"("type":"openURL")", R"("type":"openUrl")",
+     R"(layout.pages[0].buttons[2].action.type: unknown value "openUrl")"},
+};
+
+std::string broken(const Breakage& breakage) {
+    std::string json(layoutUpdate);
+    const std::size_t at = json.find(breakage.replaced);
+    EXPECT_NE(at, std::string::npos) << breakage.replaced;
+    EXPECT_EQ(json.find(breakage.replaced, at + 1), std::string::npos)
+        << "ambiguous: " << breakage.replaced;
+    return json.replace(at, breakage.replaced.size(), breakage.replacement);
 }
 
-TEST(ProtocolJSON, encodingIsRepeatable) {
-    const Server message{Server::LayoutChanged{sampleLayout()}};
-    EXPECT_EQ(encoded(message), encoded(message));
+template <typename T>
+std::string failureOf(const Decoded<T>& decoded) {
+    return decoded ? std::string("(decoded)") : decoded.error().description();
+}
+
+TEST(ProtocolJSONDecoding, namesThePathAndTheFaultOfAnyBrokenPartOfALayout) {
+    const auto unbroken = ProtocolJSON::decodeClient(layoutUpdate);
+    ASSERT_TRUE(unbroken) << unbroken.error().description();
+    for (const Breakage& breakage : layoutBreakages) {
+        EXPECT_EQ(failureOf(ProtocolJSON::decodeClient(broken(breakage))), breakage.description);
+    }
+}
+
+template <auto decode>
+std::string failureOfDecoding(std::string_view json) {
+    return failureOf(decode(json));
+}
+
+struct Malformed {
+    std::string (*decoding)(std::string_view);
+    std::string json;
+    std::string description;
+};
+
+constexpr auto client = failureOfDecoding<ProtocolJSON::decodeClient>;
+constexpr auto server = failureOfDecoding<ProtocolJSON::decodeServer>;
+constexpr auto action = failureOfDecoding<ProtocolJSON::decodeAction>;
+constexpr auto layout = failureOfDecoding<ProtocolJSON::decodeLayout>;
+constexpr auto qrPayload = failureOfDecoding<ProtocolJSON::decodePairingQRCodePayload>;
+constexpr auto device = failureOfDecoding<ProtocolJSON::decodeDevice>;
+
+TEST(ProtocolJSONDecoding, refusesMalformedMessagesAndRecordsNamingTheFault) {
+    const std::string qr = R"({"code":"1","serviceName":"s","usesSecureTransport":true,)";
+    const std::string execute =
+        R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F")";
+    const std::string x64(64, 'x');
+    const Malformed cases[] = {
+        {client, " \n\t", "empty input"},
+        {client, R"([{"type":"list_apps"}])", "expected an object, found an array"},
+        {client, "{\"type\":\"auth_request\",\"code\":\"\xff\"}", "input is not valid UTF-8"},
+        {client, "{\"type\":\"auth_request\",\"code\":\"\xed\xa0\x80\"}",
+         "input is not valid UTF-8"},
+        {client,
+         R"({"type":"auth_request","code":"1","x":)" + std::string(5000, '[') +
+             std::string(5000, ']') + "}",
+         "not valid JSON: nested too deeply"},
+        {client, R"({"code":"1"})", "type: missing key"},
+        {client, R"({"type":"AUTH_REQUEST","code":"1"})", R"(type: unknown value "AUTH_REQUEST")"},
+        {client, R"({"type":"execute","buttonId":42,"action":{}})",
+         "buttonId: expected a UUID string, found a number"},
+        {client, execute + R"(,"action":[]})", "action: expected an object, found an array"},
+        {client, execute + R"(,"action":{"type":"openURL","combo":{"modifiers":[],"key":"a"}}})",
+         "action.url: missing key"},
+        {client, R"({"type":"capture_keys","timeoutMs":2.0})",
+         "timeoutMs: expected an integer, found a number that is not a 64-bit integer"},
+        {client, R"({"type":"capture_keys","timeoutMs":true})",
+         "timeoutMs: expected an integer, found a boolean"},
+        {client, R"({"type":"capture_keys","timeoutMs":-9223372036854775809})",
+         "not valid JSON: a number is malformed or out of range"},
+        {server, R"({"type":"request_state"})", R"(type: unknown value "request_state")"},
+        {server, R"({"type":"auth_failure","reason":"Invalid_Code"})",
+         R"(reason: unknown value "Invalid_Code")"},
+        {server,
+         R"({"type":"execute_result","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F",)"
+         R"("success":"true"})",
+         "success: expected a boolean, found a string"},
+        {server,
+         R"({"type":"apps_list","apps":[{"name":"a","bundleID":"b","iconBase64":""},)"
+         R"({"name":"a","bundleID":"b"}]})",
+         "apps[1].iconBase64: missing key"},
+        {server, R"({"type":"layout_changed","layout":{}})", "layout.id: missing key"},
+        {layout, R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","pages":{}})",
+         "pages: expected an array, found an object"},
+        {qrPayload, qr + R"("port":70000})", "port: expected a port from 0 to 65535, found 70000"},
+        {qrPayload, qr + R"("port":-1})", "port: expected a port from 0 to 65535, found -1"},
+        {device,
+         R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","name":"n","deviceType":"mac",)"
+         R"("fingerprint":"f","authToken":"t","lastConnectedAt":"3000-01-01T00:00:00Z"})",
+         R"(lastConnectedAt: not an ISO 8601 date-time with whole seconds: "3000-01-01T00:00:00Z")"},
+        // Quoted values are cut short, at a whole character, and escaped.
+        {action, R"({"type":")" + x64 + R"(xx"})", R"(type: unknown value ")" + x64 + R"("...)"},
+        {action, R"({"type":")" + x64.substr(1) + "é\"}",
+         R"(type: unknown value ")" + x64.substr(1) + R"("...)"},
+        {action, R"({"type":"a\"b\n"})", R"(type: unknown value "a\"b\u000a")"},
+    };
+    for (const auto& [decoding, json, description] : cases) {
+        EXPECT_EQ(decoding(json), description) << json;
+    }
+}
+
+std::string nestedMacros(int depth) {
+    std::string json = R"({"type":"macro","actions":[],"delays":[]})";
+    for (int level = 1; level < depth; ++level) {
+        json = R"({"type":"macro","actions":[)" + json + R"(],"delays":[0]})";
+    }
+    return json;
+}
+
+TEST(ProtocolJSONDecoding, acceptsMacrosNestedToTheLimitAndNoDeeper) {
+    EXPECT_TRUE(ProtocolJSON::decodeAction(nestedMacros(maxMacroNesting)));
+
+    std::string path = "action";
+    for (int level = 0; level < maxMacroNesting; ++level) {
+        path += ".actions[0]";
+    }
+    EXPECT_EQ(client(R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F",)"
+                     R"("action":)" +
+                     nestedMacros(maxMacroNesting + 1) + "}"),
+              path + ": macros nested deeper than 32 levels");
+    EXPECT_FALSE(ProtocolJSON::decodeAction(nestedMacros(1000)));
+}
+
+TEST(ProtocolJSONDecoding, refusesTruncationsAndTrailingContentAndSurvivesSingleByteDamage) {
+    for (const std::string_view trailing :
+         {R"({"type":"list_apps"} {})", R"({"type":"list_apps"},)"}) {
+        EXPECT_TRUE(client(trailing).starts_with("not valid JSON")) << trailing;
+    }
+    const char damages[] = {'"', '{', ']', ',', '0', '.', 'x', '\0', '\xff'};
+    for (std::size_t position = 0; position < layoutUpdate.size(); ++position) {
+        const std::string cut = client(layoutUpdate.substr(0, position));
+        EXPECT_TRUE(cut == "empty input" || cut.starts_with("not valid JSON")) << position << cut;
+        for (const char damage : damages) {
+            std::string json(layoutUpdate);
+            json[position] = damage;
+            const auto decoded = ProtocolJSON::decodeClient(json);
+            if (!decoded) {
+                EXPECT_FALSE(decoded.error().description().empty());
+                continue;
+            }
+            // Whatever decodes has one canonical form, which decodes to the same value.
+            const auto canonical = ProtocolJSON::encode(*decoded);
+            ASSERT_TRUE(canonical);
+            const auto again = ProtocolJSON::decodeClient(*canonical);
+            ASSERT_TRUE(again) << *canonical;
+            EXPECT_EQ(*again, *decoded) << json;
+            EXPECT_EQ(*ProtocolJSON::encode(*again), *canonical);
+        }
+    }
 }
 
 } // namespace
