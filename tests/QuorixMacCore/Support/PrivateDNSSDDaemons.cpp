@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -306,6 +307,13 @@ std::map<QString, QString> parsedBrowseTXT(QStringView field) {
         i = close + 1;
     }
     return txt;
+}
+
+std::optional<BrowsedService> findService(const std::vector<BrowsedService>& services,
+                                          const QString& name) {
+    const auto found = std::find_if(services.begin(), services.end(),
+                                    [&](const auto& service) { return service.name == name; });
+    return found == services.end() ? std::nullopt : std::optional(*found);
 }
 
 } // namespace quorix::testing

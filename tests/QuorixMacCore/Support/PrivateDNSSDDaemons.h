@@ -82,6 +82,10 @@ private:
 bool pumpUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(20));
 
+/// The service of that instance name among those browsed, if it is there.
+std::optional<BrowsedService> findService(const std::vector<BrowsedService>& services,
+                                          const QString& name);
+
 /// The name avahi-browse prints for a service, unescaped ("\032" is a space, "\." a dot).
 QString unescapedBrowseField(QStringView field);
 

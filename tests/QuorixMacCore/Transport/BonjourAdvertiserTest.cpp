@@ -20,13 +20,6 @@ void captureWarnings(QtMsgType type, const QMessageLogContext&, const QString& m
     }
 }
 
-std::optional<testing::BrowsedService>
-findService(const std::vector<testing::BrowsedService>& services, const QString& name) {
-    const auto found = std::find_if(services.begin(), services.end(),
-                                    [&](const auto& service) { return service.name == name; });
-    return found == services.end() ? std::nullopt : std::optional(*found);
-}
-
 TEST(BonjourAdvertiser, announcesTheListenerUntilItIsGone) {
     testing::PrivateDNSSDDaemons daemons;
     const auto failure = daemons.start();
@@ -39,20 +32,20 @@ TEST(BonjourAdvertiser, announcesTheListenerUntilItIsGone) {
     ASSERT_EQ(advertiser.attach(listener.get(), QStringLiteral(" \n%1\t").arg(name)), std::nullopt);
     EXPECT_EQ(advertiser.listener(), listener.get());
 
-    const auto found =
-        findService(daemons.browseUntil(serviceType,
-                                        [&](const auto& services) {
-                                            return findService(services, name).has_value();
-                                        }),
-                    name);
+    const auto found = testing::findService(
+        daemons.browseUntil(
+            serviceType,
+            [&](const auto& services) { return testing::findService(services, name).has_value(); }),
+        name);
     ASSERT_TRUE(found);
     EXPECT_EQ(found->port, listener->serverPort());
     EXPECT_TRUE(found->txt.empty());
 
     listener.reset();
     EXPECT_EQ(advertiser.listener(), nullptr);
-    EXPECT_FALSE(findService(
-        daemons.browseUntil(serviceType, [&](const auto& now) { return !findService(now, name); }),
+    EXPECT_FALSE(testing::findService(
+        daemons.browseUntil(serviceType,
+                            [&](const auto& now) { return !testing::findService(now, name); }),
         name));
 }
 

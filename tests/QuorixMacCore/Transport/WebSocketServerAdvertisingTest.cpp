@@ -13,16 +13,6 @@ namespace {
 
 const QString serviceType = QStringLiteral("_quorix._tcp");
 
-std::optional<testing::BrowsedService> seen(const std::vector<testing::BrowsedService>& services,
-                                            const QString& name) {
-    for (const auto& service : services) {
-        if (service.name == name && service.type == serviceType) {
-            return service;
-        }
-    }
-    return std::nullopt;
-}
-
 /// The harness's pieces behind a server that talks to the system's responder.
 std::unique_ptr<WebSocketServer> serverWithSystemResponder(testing::WebSocketServerHarness& harness,
                                                            const QString& deviceName) {
@@ -48,12 +38,13 @@ TEST(WebSocketServerAdvertising, browsersSeeTheRecordAndEachNewCode) {
 
     // Waits for the record to become `txt`; what was last seen.
     const auto browseFor = [&](const std::map<QString, QString>& txt) {
-        return seen(daemons.browseUntil(serviceType,
-                                        [&](const auto& found) {
-                                            const auto service = seen(found, name);
-                                            return service && service->txt == txt;
-                                        }),
-                    name);
+        return testing::findService(daemons.browseUntil(serviceType,
+                                                        [&](const auto& found) {
+                                                            const auto service =
+                                                                testing::findService(found, name);
+                                                            return service && service->txt == txt;
+                                                        }),
+                                    name);
     };
     std::map<QString, QString> txt{
         {QStringLiteral("deviceType"), QStringLiteral("mac")},
@@ -76,8 +67,9 @@ TEST(WebSocketServerAdvertising, browsersSeeTheRecordAndEachNewCode) {
     EXPECT_EQ(service->txt, txt);
 
     server->stop();
-    EXPECT_FALSE(seen(
-        daemons.browseUntil(serviceType, [&](const auto& found) { return !seen(found, name); }),
+    EXPECT_FALSE(testing::findService(
+        daemons.browseUntil(serviceType,
+                            [&](const auto& found) { return !testing::findService(found, name); }),
         name));
 }
 

@@ -11,16 +11,6 @@ namespace {
 
 const QString serviceType = QStringLiteral("_quorix._tcp");
 
-std::optional<testing::BrowsedService> seen(const std::vector<testing::BrowsedService>& services,
-                                            const QString& name) {
-    for (const auto& service : services) {
-        if (service.name == name && service.type == serviceType) {
-            return service;
-        }
-    }
-    return std::nullopt;
-}
-
 std::map<QString, QString> asMap(const std::vector<TXTRecordEntry>& entries) {
     std::map<QString, QString> map;
     for (const TXTRecordEntry& entry : entries) {
@@ -47,12 +37,13 @@ TEST(DNSSDServiceRegistrar, announcesReplacesAndWithdrawsTheServersRecord) {
     QString confirmedName;
     registrar->onRegistered = [&](const QString& confirmed) { confirmedName = confirmed; };
     const auto browseFor = [&](std::size_t keys) {
-        return seen(daemons.browseUntil(serviceType,
-                                        [&](const auto& found) {
-                                            const auto service = seen(found, name);
-                                            return service && service->txt.size() == keys;
-                                        }),
-                    name);
+        return testing::findService(
+            daemons.browseUntil(serviceType,
+                                [&](const auto& found) {
+                                    const auto service = testing::findService(found, name);
+                                    return service && service->txt.size() == keys;
+                                }),
+            name);
     };
 
     ASSERT_EQ(
@@ -85,8 +76,9 @@ TEST(DNSSDServiceRegistrar, announcesReplacesAndWithdrawsTheServersRecord) {
 
     registrar->unregister();
     EXPECT_FALSE(registrar->isRegistered());
-    EXPECT_FALSE(seen(
-        daemons.browseUntil(serviceType, [&](const auto& found) { return !seen(found, name); }),
+    EXPECT_FALSE(testing::findService(
+        daemons.browseUntil(serviceType,
+                            [&](const auto& found) { return !testing::findService(found, name); }),
         name));
 }
 
