@@ -1,6 +1,7 @@
 #include "QuorixMacCore/Editor/WebIconResolver.h"
 
 #include "QuorixMacCore/Editor/EditorLogging.h"
+#include "QuorixMacCore/Editor/WebBrandIcons.h"
 #include "QuorixMacCore/Editor/WebIconImageNormalizer.h"
 
 #include <QCoreApplication>
@@ -395,7 +396,7 @@ WebIconResolver::~WebIconResolver() {
 }
 
 QFuture<WebIconData> WebIconResolver::iconData(const URL& url) {
-    return iconData(QUrl(QString::fromStdString(url.absoluteString()), QUrl::TolerantMode));
+    return iconData(toQUrl(url));
 }
 
 QFuture<WebIconData> WebIconResolver::iconData(const QUrl& url) {
