@@ -2,9 +2,9 @@
 
 #include "QuorixMacApp/PairingCodeMemo.h"
 #include "QuorixMacCore/Actions/MacActionExecutor.h"
-#include "QuorixMacCore/Control/MacEditorLayoutStore.h"
 #include "QuorixMacCore/Control/SystemActionExecutor.h"
 #include "QuorixMacCore/Platform/UserDefaults.h"
+#include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
 
 #include <QPointer>
 #include <QSysInfo>

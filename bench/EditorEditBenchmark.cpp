@@ -1,10 +1,11 @@
 // One edit of a large layout, as the editor makes it: undo snapshot, change, new
 // timestamp, pending copy, and the save (icon check, JSON, defaults write).
 
-#include "QuorixMacCore/Control/MacEditorLayoutStore.h"
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Editor/MacEditorState.h"
+#include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
 #include "QuorixMacCore/Platform/Linux/SettingsUserDefaults.h"
+#include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -111,10 +112,11 @@ void runEdits(benchmark::State& state, std::shared_ptr<UserDefaults> defaults,
     NoWebIcons resolver;
     MacEditorLayoutStore store(defaults, QString(MacEditorLayoutStore::defaultKey),
                                std::make_shared<RootedApplicationDirectories>(root));
-    MacEditorState editor(sharedLayout(), QStringLiteral("スマホ未同期"),
-                          std::make_shared<InstalledAppsScanner>(
-                              InstalledAppsScanner::Configuration{{}, QStringLiteral("C")}),
-                          store, resolver);
+    MacEditorState editor(
+        sharedLayout(), QStringLiteral("スマホ未同期"),
+        std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
+            DesktopEntryApplications::Configuration{{}, QStringLiteral("C")})),
+        store, resolver);
     // The selected button is the first one, which has a custom icon; edit its gradient the
     // way the colour picker does.
     int edit = 0;

@@ -1,5 +1,5 @@
 #include "QuorixMacCore/Actions/DryRunActionExecutor.h"
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
 #include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"

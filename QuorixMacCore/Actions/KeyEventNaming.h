@@ -1,6 +1,6 @@
 #pragma once
 
-#include "QuorixMacCore/Actions/ModifierFlags.h"
+#include "QuorixMacCore/Platform/ModifierFlags.h"
 #include "QuorixProtocol/Models.h"
 
 #include <array>

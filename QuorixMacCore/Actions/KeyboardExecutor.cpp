@@ -1,10 +1,10 @@
 #include "QuorixMacCore/Actions/KeyboardExecutor.h"
 
 #include "QuorixMacCore/Actions/ActionsLogging.h"
-#include "QuorixMacCore/Actions/ModifierFlags.h"
 #include "QuorixMacCore/Actions/VirtualKeyMap.h"
 #include "QuorixMacCore/Platform/AccessibilityChecker.h"
 #include "QuorixMacCore/Platform/EventPoster.h"
+#include "QuorixMacCore/Platform/ModifierFlags.h"
 
 #include <algorithm>
 #include <array>

@@ -3,6 +3,6 @@
 #include <QLoggingCategory>
 
 namespace quorix {
-/// Messages of server control and the stored editor layout.
+/// Messages of server control.
 Q_DECLARE_LOGGING_CATEGORY(lcControl)
 } // namespace quorix

@@ -1,9 +1,9 @@
 #include "QuorixMacCore/Control/QuorixMacServerController.h"
 
 #include "QuorixMacCore/Actions/MacActionExecutor.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Control/ControlLogging.h"
 #include "QuorixMacCore/Control/SystemActionExecutor.h"
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
 #include "QuorixMacCore/Editor/WebIconResolver.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
 #include "QuorixMacCore/Pairing/PairingTokenStores.h"

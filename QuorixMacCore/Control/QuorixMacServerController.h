@@ -1,8 +1,8 @@
 #pragma once
 
-#include "QuorixMacCore/Control/MacEditorLayoutStore.h"
 #include "QuorixMacCore/Editor/MacEditorState.h"
 #include "QuorixMacCore/Pairing/PairingConfiguration.h"
+#include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 #include "QuorixProtocol/Models.h"
 

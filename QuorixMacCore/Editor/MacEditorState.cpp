@@ -1,6 +1,6 @@
 #include "QuorixMacCore/Editor/MacEditorState.h"
 
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Editor/LayoutNormalization.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "QuorixMacCore/Control/MacEditorLayoutStore.h"
 #include "QuorixMacCore/Editor/WebIconResolver.h"
+#include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
 #include "QuorixProtocol/Models.h"
 
 #include <QObject>

@@ -1,7 +1,7 @@
 #include "QuorixMacCore/Transport/WebSocketConnectionSession.h"
 
 #include "QuorixMacCore/Actions/ActionExecuting.h"
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
 #include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TransportLogging.h"

@@ -1,7 +1,7 @@
 #include "QuorixMacCore/Platform/Linux/XTestEventPoster.h"
 
-#include "QuorixMacCore/Actions/ModifierFlags.h"
 #include "QuorixMacCore/Platform/Linux/KeyPositions.h"
+#include "QuorixMacCore/Platform/ModifierFlags.h"
 #include "QuorixMacCore/Platform/PlatformLogging.h"
 
 #include <X11/XKBlib.h>

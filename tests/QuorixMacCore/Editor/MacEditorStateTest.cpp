@@ -1,8 +1,9 @@
 #include "QuorixMacCore/Editor/MacEditorState.h"
 
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Editor/LayoutNormalization.h"
 #include "QuorixMacCore/Editor/ShortcutsRunURL.h"
+#include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
@@ -109,8 +110,9 @@ protected:
     QTemporaryDir root;
     std::shared_ptr<testsupport::InMemoryUserDefaults> defaults =
         std::make_shared<testsupport::InMemoryUserDefaults>();
-    std::shared_ptr<InstalledAppsScanner> scanner = std::make_shared<InstalledAppsScanner>(
-        InstalledAppsScanner::Configuration{{root.filePath(QStringLiteral("apps"))}, {}});
+    std::shared_ptr<InstalledAppsScanner> scanner =
+        std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
+            DesktopEntryApplications::Configuration{{root.filePath(QStringLiteral("apps"))}, {}}));
     FakeWebIconResolver resolver;
     int dirtyCalls = 0;
 };

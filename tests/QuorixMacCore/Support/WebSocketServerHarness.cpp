@@ -1,5 +1,7 @@
 #include "QuorixMacCore/Support/WebSocketServerHarness.h"
 
+#include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
+
 #include <QCoreApplication>
 #include <QThread>
 
@@ -60,7 +62,8 @@ WebSocketServerHarness::WebSocketServerHarness(WebSocketLimits limits)
     , pairingService(
           std::make_shared<PairingService>(PairingConfiguration{600, 3, 300}, tokenStore))
     , executor(std::make_shared<ControllableActionExecutor>())
-    , scanner(std::make_shared<InstalledAppsScanner>(InstalledAppsScanner::Configuration{}))
+    , scanner(std::make_shared<InstalledAppsScanner>(
+          std::make_shared<DesktopEntryApplications>(DesktopEntryApplications::Configuration{})))
     , listenerQueue(std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel))
     , connectionQueue(std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel)) {
     WebSocketServer::Options options;

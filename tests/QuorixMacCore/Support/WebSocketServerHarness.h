@@ -1,7 +1,7 @@
 #pragma once
 
 #include "QuorixMacCore/Actions/ActionExecuting.h"
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
 #include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"

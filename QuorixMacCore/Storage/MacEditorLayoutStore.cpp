@@ -1,8 +1,8 @@
-#include "QuorixMacCore/Control/MacEditorLayoutStore.h"
+#include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
 
-#include "QuorixMacCore/Control/ControlLogging.h"
-#include "QuorixMacCore/Control/LayoutIconDataCompactor.h"
 #include "QuorixMacCore/Platform/PrivateFiles.h"
+#include "QuorixMacCore/Storage/LayoutIconDataCompactor.h"
+#include "QuorixMacCore/Storage/StorageLogging.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
 #include <QFile>
@@ -87,7 +87,7 @@ void MacEditorLayoutStore::save(const LayoutRecord& layout) const {
 void MacEditorLayoutStore::write(const LayoutRecord& compacted) const {
     Encoded encoded = ProtocolJSON::encode(compacted);
     if (!encoded) {
-        qCWarning(lcControl) << "The editor layout is not stored:"
+        qCWarning(lcStorage) << "The editor layout is not stored:"
                              << QString::fromStdString(encoded.error().description());
         return;
     }
@@ -97,7 +97,7 @@ void MacEditorLayoutStore::write(const LayoutRecord& compacted) const {
 void MacEditorLayoutStore::keepUnreadableCopy(const QByteArray& bytes,
                                               const QString& reason) const {
     const auto report = [&](const QString& outcome) {
-        qCWarning(lcControl).noquote()
+        qCWarning(lcStorage).noquote()
             << QStringLiteral("The stored editor layout cannot be read (%1); %2")
                    .arg(reason, outcome);
     };

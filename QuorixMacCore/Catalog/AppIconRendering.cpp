@@ -1,4 +1,4 @@
-#include "QuorixMacCore/Editor/AppIconRendering.h"
+#include "QuorixMacCore/Catalog/AppIconRendering.h"
 
 #include <QBuffer>
 #include <QDir>

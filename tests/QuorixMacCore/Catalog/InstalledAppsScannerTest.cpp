@@ -1,4 +1,6 @@
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
+
+#include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,9 +36,10 @@ protected:
         ASSERT_TRUE(image.save(at(path), "PNG"));
     }
 
-    InstalledAppsScanner::Configuration configuration(const char* locale = "C") const {
-        return {{at("user/applications"), at("system/applications"), at("missing/applications")},
-                QString::fromLatin1(locale)};
+    std::shared_ptr<const InstalledApplications> configuration(const char* locale = "C") const {
+        return std::make_shared<DesktopEntryApplications>(DesktopEntryApplications::Configuration{
+            {at("user/applications"), at("system/applications"), at("missing/applications")},
+            QString::fromLatin1(locale)});
     }
 
     QTemporaryDir root;
@@ -150,13 +153,13 @@ TEST_F(InstalledAppsScannerTest, rendersThemeIconsOffTheMainThread) {
     QIcon::setThemeName(savedTheme);
 }
 
-TEST(InstalledAppsScanner, configurationFromEnvironmentPutsTheUserFirst) {
+TEST(DesktopEntryApplications, configurationFromEnvironmentPutsTheUserFirst) {
     const QByteArray savedHome = qgetenv("XDG_DATA_HOME");
     const QByteArray savedDirs = qgetenv("XDG_DATA_DIRS");
     const auto directories = [](const char* home, const char* dirs) {
         qputenv("XDG_DATA_HOME", home);
         qputenv("XDG_DATA_DIRS", dirs);
-        return InstalledAppsScanner::Configuration::fromEnvironment().applicationDirectories;
+        return DesktopEntryApplications::Configuration::fromEnvironment().applicationDirectories;
     };
     EXPECT_EQ(directories("/home/me/data", "/opt/a:relative/b::/opt/c"),
               (QStringList{QStringLiteral("/home/me/data/applications"),

@@ -1,6 +1,6 @@
-#include "QuorixMacCore/Control/LayoutIconDataCompactor.h"
+#include "QuorixMacCore/Storage/LayoutIconDataCompactor.h"
 
-#include "QuorixMacCore/Control/MacIconDataNormalizer.h"
+#include "QuorixMacCore/Storage/MacIconDataNormalizer.h"
 
 namespace quorix::LayoutIconDataCompactor {
 

@@ -1,4 +1,4 @@
-#include "QuorixMacCore/Control/MacIconDataNormalizer.h"
+#include "QuorixMacCore/Storage/MacIconDataNormalizer.h"
 
 #include <QBuffer>
 #include <QByteArray>

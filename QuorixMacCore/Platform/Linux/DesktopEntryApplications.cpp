@@ -1,14 +1,10 @@
-#include "QuorixMacCore/Editor/InstalledAppsScanner.h"
+#include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
 
-#include "QuorixMacCore/Editor/AppIconRendering.h"
 #include "QuorixMacCore/Platform/Linux/DesktopEntry.h"
 
-#include <QCollator>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 
-#include <algorithm>
 #include <set>
 
 namespace quorix {
@@ -34,15 +30,15 @@ bool isOfferedApplication(const DesktopEntry& entry) {
            !entry.booleanValue(u"NoDisplay") && !entry.booleanValue(u"Hidden");
 }
 
-// A bundle ID can arrive from a phone's layout; it names a file in our folders, so it
-// must not be able to point anywhere else.
+// An ID can arrive from a phone's layout; it names a file in our folders, so it must not
+// be able to point anywhere else.
 bool isPlausibleDesktopID(const QString& id) {
     return !id.isEmpty() && !id.startsWith(u'.') && !id.contains(u'/') && !id.contains(u'\0');
 }
 
 } // namespace
 
-InstalledAppsScanner::Configuration InstalledAppsScanner::Configuration::fromEnvironment() {
+DesktopEntryApplications::Configuration DesktopEntryApplications::Configuration::fromEnvironment() {
     Configuration configuration;
 
     QStringList dataDirectories = absolutePaths(qEnvironmentVariable("XDG_DATA_HOME"));
@@ -68,28 +64,12 @@ InstalledAppsScanner::Configuration InstalledAppsScanner::Configuration::fromEnv
     return configuration;
 }
 
-InstalledAppsScanner::InstalledAppsScanner(Configuration configuration)
+DesktopEntryApplications::DesktopEntryApplications(Configuration configuration)
     : m_configuration(std::move(configuration)) {}
 
-std::vector<AppInfo> InstalledAppsScanner::scan() {
-    {
-        std::scoped_lock lock(m_cacheLock);
-        if (m_cachedApps) {
-            return *m_cachedApps;
-        }
-    }
-    std::vector<AppInfo> scanned = fullScan();
-    std::scoped_lock lock(m_cacheLock);
-    // Two first calls may both have scanned; the first stored result stays.
-    if (!m_cachedApps) {
-        m_cachedApps = std::move(scanned);
-    }
-    return *m_cachedApps;
-}
-
-std::vector<AppInfo> InstalledAppsScanner::fullScan() const {
+std::vector<InstalledApplication> DesktopEntryApplications::offeredApplications() const {
     std::set<QString> claimedIDs;
-    std::vector<AppInfo> apps;
+    std::vector<InstalledApplication> apps;
     for (const QString& directoryPath : m_configuration.applicationDirectories) {
         const QDir directory(directoryPath);
         // Sorted so that the result does not depend on the file system's listing order.
@@ -113,44 +93,14 @@ std::vector<AppInfo> InstalledAppsScanner::fullScan() const {
             if (!isOfferedApplication(*entry)) {
                 continue;
             }
-            const QString name =
-                entry->localizedValue(u"Name", m_configuration.messagesLocale).value_or(id);
-            apps.push_back(AppInfo{name.toStdString(), id.toStdString(), std::string()});
+            apps.push_back(
+                {id, entry->localizedValue(u"Name", m_configuration.messagesLocale).value_or(id)});
         }
     }
-
-    const QString localeName = m_configuration.messagesLocale;
-    QCollator collator(localeName.isEmpty() ? QLocale::c() : QLocale(localeName));
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::stable_sort(apps.begin(), apps.end(), [&collator](const AppInfo& a, const AppInfo& b) {
-        return collator.compare(QString::fromStdString(a.name), QString::fromStdString(b.name)) < 0;
-    });
     return apps;
 }
 
-std::optional<Bytes> InstalledAppsScanner::iconData(const std::string& bundleID, int maxPixelSize) {
-    {
-        std::scoped_lock lock(m_cacheLock);
-        const auto cached = m_cachedIconDataByBundleID.find(bundleID);
-        if (cached != m_cachedIconDataByBundleID.end()) {
-            return cached->second;
-        }
-    }
-    const auto iconName = iconNameForBundleID(bundleID);
-    if (!iconName) {
-        return std::nullopt;
-    }
-    auto data = AppIconRendering::normalizedIconPNGData(*iconName, maxPixelSize);
-    if (!data) {
-        return std::nullopt;
-    }
-    std::scoped_lock lock(m_cacheLock);
-    return m_cachedIconDataByBundleID.try_emplace(bundleID, std::move(*data)).first->second;
-}
-
-std::optional<QString>
-InstalledAppsScanner::iconNameForBundleID(const std::string& bundleID) const {
-    const QString id = QString::fromStdString(bundleID);
+std::optional<QString> DesktopEntryApplications::iconName(const QString& id) const {
     if (!isPlausibleDesktopID(id)) {
         return std::nullopt;
     }
@@ -175,6 +125,11 @@ InstalledAppsScanner::iconNameForBundleID(const std::string& bundleID) const {
         return icon;
     }
     return std::nullopt;
+}
+
+std::shared_ptr<const InstalledApplications> systemInstalledApplications() {
+    return std::make_shared<DesktopEntryApplications>(
+        DesktopEntryApplications::Configuration::fromEnvironment());
 }
 
 } // namespace quorix

@@ -1,7 +1,7 @@
-#include "QuorixMacCore/Control/MacEditorLayoutStore.h"
+#include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
 
-#include "QuorixMacCore/Control/LayoutIconDataCompactor.h"
-#include "QuorixMacCore/Control/MacIconDataNormalizer.h"
+#include "QuorixMacCore/Storage/LayoutIconDataCompactor.h"
+#include "QuorixMacCore/Storage/MacIconDataNormalizer.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
 #include "QuorixMacCore/Support/TestImages.h"
 #include "QuorixProtocol/ProtocolJSON.h"

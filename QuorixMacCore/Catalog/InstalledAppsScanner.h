@@ -1,11 +1,10 @@
 #pragma once
 
+#include "QuorixMacCore/Platform/InstalledApplications.h"
 #include "QuorixProtocol/Models.h"
 
-#include <QString>
-#include <QStringList>
-
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -14,30 +13,15 @@
 namespace quorix {
 
 /// The catalogue of installed applications that the editor offers and the phone asks
-/// for: the desktop entries directly inside the `applications` folders of the XDG data
-/// directories, each known by its desktop-entry ID ("org.mozilla.firefox" for
-/// "org.mozilla.firefox.desktop"), which stands in for a bundle identifier.
+/// for, sorted for display, with their icons rendered for buttons.
 ///
 /// One instance is shared by the editor and the server. Both caches live for the
 /// instance's life; `scan` and `iconData` may be called from any thread and block
 /// their caller, so callers keep them off the main thread.
 class InstalledAppsScanner {
 public:
-    struct Configuration {
-        /// Folders holding desktop entries, highest precedence first: an entry hides
-        /// any entry with the same ID in a later folder.
-        QStringList applicationDirectories;
-        /// POSIX locale whose names are shown ("ja_JP.UTF-8"); "C" or empty shows the
-        /// untranslated names.
-        QString messagesLocale;
-
-        /// The user's folder ($XDG_DATA_HOME, else ~/.local/share) then $XDG_DATA_DIRS
-        /// (else /usr/local/share and /usr/share), each with "applications" appended;
-        /// relative paths are ignored. The locale of LC_ALL, else LC_MESSAGES, else LANG.
-        static Configuration fromEnvironment();
-    };
-
-    explicit InstalledAppsScanner(Configuration configuration = Configuration::fromEnvironment());
+    explicit InstalledAppsScanner(std::shared_ptr<const InstalledApplications>
+                                      installedApplications = systemInstalledApplications());
 
     InstalledAppsScanner(const InstalledAppsScanner&) = delete;
     InstalledAppsScanner& operator=(const InstalledAppsScanner&) = delete;
@@ -54,11 +38,8 @@ public:
 
 private:
     std::vector<AppInfo> fullScan() const;
-    /// The "Icon" value of the entry that owns `bundleID`; nothing when there is none or
-    /// the entry is not an application.
-    std::optional<QString> iconNameForBundleID(const std::string& bundleID) const;
 
-    const Configuration m_configuration;
+    const std::shared_ptr<const InstalledApplications> m_installedApplications;
 
     std::mutex m_cacheLock;
     std::optional<std::vector<AppInfo>> m_cachedApps;

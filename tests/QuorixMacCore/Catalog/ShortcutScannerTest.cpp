@@ -1,4 +1,4 @@
-#include "QuorixMacCore/Editor/ShortcutScanner.h"
+#include "QuorixMacCore/Catalog/ShortcutScanner.h"
 
 #include <QFile>
 #include <QTemporaryDir>
