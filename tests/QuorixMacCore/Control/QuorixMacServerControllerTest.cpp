@@ -3,6 +3,7 @@
 #include "QuorixMacCore/Pairing/PairingTokenStore.h"
 #include "QuorixMacCore/Platform/ServiceRegistrar.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/TestTLSIdentity.h"
 #include "QuorixMacCore/Support/WebSocketServerHarness.h"
 #include "QuorixMacCore/Support/WebSocketTestClient.h"
 
@@ -108,7 +109,9 @@ protected:
             std::make_shared<RootedApplicationDirectories>(directory.path()));
     }
 
-    QuorixMacServerController& makeController(std::uint16_t port) {
+    QuorixMacServerController&
+    makeController(std::uint16_t port,
+                   const std::function<void(QuorixMacServerController::Options&)>& adjust = {}) {
         QuorixMacServerController::Options options;
         options.makeTokenStore = [tokens = tokens] { return tokens; };
         options.makeActionExecutor = [] {
@@ -119,6 +122,9 @@ protected:
         };
         options.editorStateOptions.clock = wholeSecondsNow;
         options.webIconResolver = &webIcons;
+        if (adjust) {
+            adjust(options);
+        }
         controller = std::make_unique<QuorixMacServerController>(QStringLiteral("Test Desk"),
                                                                  layoutStore(), port, options);
         controller->setOnPairingCompleted([this] { ++pairingsCompleted; });
@@ -320,6 +326,52 @@ TEST_F(QuorixMacServerControllerTest, aPhoneLayoutEqualToThePendingOneIsAdopted)
     // A restart forgets that a phone sent its layout.
     made.start();
     EXPECT_FALSE(made.hasReceivedIPhoneLayout());
+}
+
+TEST_F(QuorixMacServerControllerTest, secureTransportIsOptInKeepsItsIdentityAndFallsBackToPlain) {
+    using Made = Expected<TLSIdentityBundle, TLSCertificateError>;
+    const TLSIdentityBundle& identity = testing::sharedTestIdentity();
+    std::vector<Made> identities{TLSCertificateError::opensslNotFound(), identity};
+    std::size_t made = 0;
+    const auto secure = [&](QuorixMacServerController::Options& options) {
+        options.securityMode = TransportSecurityMode::secureSelfSigned;
+        options.makeTLSIdentity = [&](const QString& commonName) {
+            EXPECT_EQ(commonName, QStringLiteral("Test Desk"));
+            return identities.at(made++);
+        };
+    };
+
+    // Plain unless asked for: no identity is even made.
+    makeController(freePort(), [&](auto& options) {
+        secure(options);
+        options.securityMode = TransportSecurityMode::plaintextForLocalTesting;
+    }).start();
+    EXPECT_EQ(made, 0U);
+    EXPECT_TRUE(controller->fingerprint().isEmpty());
+
+    // Without an identity the receiver still runs, plain, and says why.
+    makeController(freePort(), secure).start();
+    ASSERT_TRUE(controller->isRunning());
+    EXPECT_EQ(controller->lastError(), TLSCertificateError::opensslNotFound().description());
+    EXPECT_TRUE(controller->fingerprint().isEmpty());
+    WebSocketTestClient plainPhone;
+    pair(plainPhone);
+
+    // The next start makes it and speaks TLS with it; later starts keep it.
+    for (const std::size_t expectedMade : {2U, 2U}) {
+        controller->start();
+        ASSERT_TRUE(controller->isRunning());
+        EXPECT_EQ(made, expectedMade);
+        EXPECT_FALSE(controller->lastError());
+        EXPECT_EQ(controller->fingerprint(), identity.fingerprintSHA256);
+        WebSocketTestClient phone;
+        ASSERT_TRUE(phone.connectEncrypted(*controller->port()));
+        EXPECT_EQ(static_cast<QSslSocket&>(phone.socket()).peerCertificate(), identity.certificate);
+        ASSERT_TRUE(phone.handshake());
+        EXPECT_TRUE(phone.pair(controller->pairingCode().toStdString()));
+    }
+    WebSocketTestClient plain;
+    EXPECT_FALSE(plain.open(*controller->port()));
 }
 
 } // namespace
