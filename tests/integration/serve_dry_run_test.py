@@ -42,13 +42,14 @@ ACTION = {"type": "launchApp", "bundleID": "org.example.editor"}
 class Server:
     """The receiver as a child process, its standard output read line by line."""
 
-    def __init__(self):
+    def __init__(self, *options):
         self.process = subprocess.Popen(
-            [CLI, "serve", "--dry-run", "--port", "0", "--no-advertise"],
+            [CLI, "serve", "--dry-run", "--port", "0", "--no-advertise", *options],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, encoding="utf-8")
         self.lines = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
         first = self.next_line()
+        self.fingerprint = first.get("fingerprint")
         self.port = first["port"]
         self.code = first["pairingCode"]
         assert len(self.code) == 6 and self.code.isdigit(), first
