@@ -51,7 +51,7 @@ OSSL_PROVIDER* legacyProvider = nullptr;
 OSSL_PROVIDER* defaultProvider = nullptr;
 
 void loadLegacyProviders() {
-    static const bool loaded = [] {
+    [[maybe_unused]] static const bool loaded = [] {
         legacyProvider = OSSL_PROVIDER_load(nullptr, "legacy");
         defaultProvider = OSSL_PROVIDER_load(nullptr, "default");
         if (!legacyProvider || !defaultProvider) {
@@ -70,7 +70,6 @@ void loadLegacyProviders() {
         });
         return true;
     }();
-    Q_UNUSED(loaded);
 }
 
 /// The tool's output as text; empty when it is not UTF-8.
