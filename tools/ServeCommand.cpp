@@ -128,16 +128,6 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
     char* argv[] = {name, nullptr};
     QGuiApplication application(argc, argv);
 
-    if (::pipe(signalPipe) != 0) {
-        streams.err << "kestrane-cli serve: cannot set up signal handling\n";
-        return exitFailure;
-    }
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &application,
-                     [] { QCoreApplication::quit(); });
-    std::signal(SIGINT, forwardSignal);
-    std::signal(SIGTERM, forwardSignal);
-
     std::optional<TLSIdentityBundle> identity;
     if (secure) {
         Expected<TLSIdentityBundle, TLSCertificateError> loaded = loadIdentity(tlsDirectory);
@@ -148,6 +138,16 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
         }
         identity = std::move(loaded).value();
     }
+
+    if (::pipe(signalPipe) != 0) {
+        streams.err << "kestrane-cli serve: cannot set up signal handling\n";
+        return exitFailure;
+    }
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &application,
+                     [] { QCoreApplication::quit(); });
+    std::signal(SIGINT, forwardSignal);
+    std::signal(SIGTERM, forwardSignal);
 
     LinePrinter printer(streams.out);
     auto executor = std::make_shared<DryRunActionExecutor>([&printer](const ActionSpec& action) {
