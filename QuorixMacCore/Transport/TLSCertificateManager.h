@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 
 namespace quorix {
 
@@ -95,8 +96,6 @@ public:
     /// Keeps its files in `directory`, made on first use.
     explicit TLSCertificateManager(QString directory,
                                    QStringList opensslCandidates = defaultOpenSSLCandidates());
-
-    const QString& directory() const { return m_directory; }
 
     /// The identity from the PKCS#12 file, which is first made with a new pass phrase and a
     /// new certificate for `commonName` when it does not exist. A file that exists is used
