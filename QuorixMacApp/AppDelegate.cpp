@@ -14,8 +14,10 @@ namespace quorix {
 AppDelegate::AppDelegate(std::shared_ptr<const ApplicationDirectories> directories, QObject* parent)
     : QObject(parent)
     , m_directories(std::move(directories))
-    , m_controller(std::make_unique<QuorixMacServerController>(deviceName(), MacEditorLayoutStore(),
-                                                               preferredPort))
+    , m_controller(std::make_unique<QuorixMacServerController>(
+          deviceName(), MacEditorLayoutStore(), preferredPort,
+          QuorixMacServerController::Options{
+              .securityMode = securityMode(*systemUserDefaultsDomains()->standard())}))
     , m_quickPanelActionExecutor(makeSystemActionExecutor()) {}
 
 AppDelegate::~AppDelegate() = default;
@@ -23,6 +25,14 @@ AppDelegate::~AppDelegate() = default;
 QString AppDelegate::deviceName() {
     const QString hostName = QSysInfo::machineHostName();
     return hostName.isEmpty() ? QString(fallbackDeviceName) : hostName;
+}
+
+TransportSecurityMode AppDelegate::securityMode(const UserDefaults& defaults) {
+    const QString setting = defaults.string(QString(secureTransportKey)).value_or(QString());
+    const bool secure = setting.compare(u"true", Qt::CaseInsensitive) == 0 ||
+                        setting.compare(u"yes", Qt::CaseInsensitive) == 0 || setting == u"1";
+    return secure ? TransportSecurityMode::secureSelfSigned
+                  : TransportSecurityMode::plaintextForLocalTesting;
 }
 
 void AppDelegate::applicationDidFinishLaunching() {

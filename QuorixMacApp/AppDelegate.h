@@ -2,6 +2,7 @@
 
 #include "QuorixMacCore/Control/QuorixMacServerController.h"
 #include "QuorixMacCore/Platform/ApplicationDirectories.h"
+#include "QuorixMacCore/Platform/UserDefaults.h"
 
 #include <QObject>
 #include <QString>
@@ -25,9 +26,12 @@ public:
     static constexpr std::uint16_t preferredPort = 47532;
     /// The name announced to phones when the host has none.
     static constexpr QLatin1StringView fallbackDeviceName{"Kestrane Helper"};
+    /// The setting in the standard defaults domain that makes the receiver speak TLS with
+    /// the desktop's own identity ("true"); plain TCP otherwise, which every phone speaks.
+    static constexpr QLatin1StringView secureTransportKey{"quorix.mac.server.secureTransport"};
 
-    /// Makes the controller on the stored layout of the standard defaults domain; opens
-    /// nothing yet.
+    /// Makes the controller on the stored layout and the transport setting of the standard
+    /// defaults domain; opens nothing yet.
     explicit AppDelegate(
         std::shared_ptr<const ApplicationDirectories> directories = systemApplicationDirectories(),
         QObject* parent = nullptr);
@@ -35,6 +39,8 @@ public:
 
     /// The host's name, or `fallbackDeviceName` when it has none.
     static QString deviceName();
+    /// Plain unless `secureTransportKey` holds "true", "yes" or "1" (in any letter case).
+    static TransportSecurityMode securityMode(const UserDefaults& defaults);
 
     /// Starts the receiver and writes the memo.
     void applicationDidFinishLaunching();

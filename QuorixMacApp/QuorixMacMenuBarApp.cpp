@@ -48,6 +48,14 @@ int main(int argc, char** argv) {
         delegate.applicationWillTerminate();
         return 1;
     }
+    if (!controller.fingerprint().isEmpty()) {
+        printStatus(QStringLiteral("speaking TLS, certificate fingerprint ") +
+                    controller.fingerprint());
+    } else if (controller.lastError()) {
+        // The secure setting is on but no identity could be made: phones reach a plain
+        // receiver, and the user is told why.
+        printStatus(QStringLiteral("receiving without TLS: ") + *controller.lastError());
+    }
     const std::optional<QString> memo = delegate.pairingCodeMemoPath();
     printStatus(QStringLiteral("listening on port %1, pairing code %2, memo %3")
                     .arg(controller.port().value_or(0))

@@ -3,6 +3,7 @@
 #include "tools/PhoneConnection.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 
 #include <charconv>
 #include <cstring>
@@ -19,13 +20,17 @@ struct PhoneOptions {
     QString host = QStringLiteral("127.0.0.1");
     std::uint16_t port = QuorixNetworkDefaults::preferredPort;
     std::optional<std::string> token;
+    bool secure = false;
+    /// Lower-case SHA-256 hex of the certificate a secure receiver must present.
+    std::optional<QString> fingerprint;
     std::chrono::milliseconds timeout = defaultTimeout;
     std::string_view action;
     std::vector<std::string_view> operands;
 };
 
 constexpr std::string_view usage =
-    "usage: kestrane-cli phone [--host H] [--port P] [--token T] [--timeout MS]\n"
+    "usage: kestrane-cli phone [--host H] [--port P] [--secure --fingerprint HEX] [--token T]\n"
+    "       [--timeout MS]\n"
     "       pair CODE | resume TOKEN | execute ACTION-JSON | push-layout FILE | list-apps | "
     "watch\n";
 
@@ -48,6 +53,18 @@ std::optional<PhoneOptions> parseOptions(std::span<const std::string_view> argum
                 streams.err << "kestrane-cli phone: not a port: " << arguments[i] << "\n";
                 return std::nullopt;
             }
+        } else if (argument == "--secure") {
+            options.secure = true;
+        } else if (argument == "--fingerprint" && hasValue) {
+            const QString text = QString::fromUtf8(arguments[++i]).toLower();
+            static const QRegularExpression sha256Hex(QStringLiteral("^[0-9a-f]{64}$"));
+            if (!sha256Hex.match(text).hasMatch()) {
+                streams.err << "kestrane-cli phone: not a SHA-256 fingerprint (64 hexadecimal "
+                               "digits): "
+                            << arguments[i] << "\n";
+                return std::nullopt;
+            }
+            options.fingerprint = text;
         } else if (argument == "--token" && hasValue) {
             options.token = std::string(arguments[++i]);
         } else if (argument == "--timeout" && hasValue) {
@@ -65,6 +82,12 @@ std::optional<PhoneOptions> parseOptions(std::span<const std::string_view> argum
         } else {
             options.operands.push_back(argument);
         }
+    }
+    if (options.secure != options.fingerprint.has_value()) {
+        // TLS without a pinned certificate would trust whoever answers, and a pin without
+        // TLS would be ignored: neither is what the caller meant.
+        streams.err << "kestrane-cli phone: --secure and --fingerprint go together\n" << usage;
+        return std::nullopt;
     }
     static constexpr std::pair<std::string_view, std::size_t> actions[] = {
         {"pair", 1},        {"resume", 1},    {"execute", 1},
@@ -219,7 +242,8 @@ int runPhone(std::span<const std::string_view> arguments, Streams& streams) {
     }
 
     PhoneConnection connection;
-    if (const auto failure = connection.open(options.host, options.port, options.timeout)) {
+    if (const auto failure =
+            connection.open(options.host, options.port, options.timeout, options.fingerprint)) {
         streams.err << "kestrane-cli phone: " << *failure << "\n";
         return exitFailure;
     }
@@ -283,7 +307,7 @@ int runPhone(std::span<const std::string_view> arguments, Streams& streams) {
 } // namespace
 
 Command phoneCommand() {
-    return {"phone", "[--host H] [--port P] [--token T] ACTION ...",
+    return {"phone", "[--host H] [--port P] [--secure --fingerprint HEX] [--token T] ACTION ...",
             "Speak the protocol from the phone's side.",
             "Connects to a receiver (default 127.0.0.1:47532) and does one thing:\n"
             "  pair CODE            pair with a code; prints the token\n"
@@ -293,6 +317,10 @@ Command phoneCommand() {
             "  list-apps            prints the apps_list answer\n"
             "  watch                prints every server message as a JSON line until the\n"
             "                       connection closes\n"
+            "With --secure --fingerprint HEX the connection speaks TLS and goes on only when\n"
+            "the receiver's certificate has that SHA-256 fingerprint (as `serve --secure`\n"
+            "prints it); any other certificate ends it before anything is sent, with exit\n"
+            "status 1.\n"
             "With --token the connection authenticates with that token first. Answers are\n"
             "printed as the server sent them. Exits 0 on success, 1 when the receiver\n"
             "refuses or does not answer within --timeout milliseconds (default 10000).\n",

@@ -1,5 +1,6 @@
 #include "tools/PhoneConnection.h"
 
+#include "QuorixMacCore/Transport/TLSCertificateManager.h"
 #include "QuorixMacCore/Transport/WebSocketFrameCodec.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
@@ -26,12 +27,31 @@ QByteArray maskedFrame(WebSocketOpcode opcode, QByteArrayView payload) {
 } // namespace
 
 std::optional<std::string> PhoneConnection::open(const QString& host, std::uint16_t port,
-                                                 std::chrono::milliseconds timeout) {
+                                                 std::chrono::milliseconds timeout,
+                                                 const std::optional<QString>& pinnedFingerprint) {
     const QDeadlineTimer deadline(timeout);
-    m_socket.connectToHost(host, port);
-    if (!m_socket.waitForConnected(int(deadline.remainingTime()))) {
-        return "cannot connect to " + host.toStdString() + ":" + std::to_string(port) + ": " +
-               m_socket.errorString().toStdString();
+    const std::string address = host.toStdString() + ":" + std::to_string(port);
+    if (pinnedFingerprint) {
+        // The certificate is self-signed: no authority vouches for it, only the pinned
+        // fingerprint does.
+        m_socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+        m_socket.connectToHostEncrypted(host, port);
+        if (!m_socket.waitForEncrypted(int(deadline.remainingTime()))) {
+            return "no TLS connection to " + address + ": " + m_socket.errorString().toStdString();
+        }
+        const QString presented =
+            TLSCertificateManager::fingerprintSHA256(m_socket.peerCertificate());
+        if (presented != *pinnedFingerprint) {
+            m_socket.abort();
+            return "the receiver at " + address + " presented a certificate with fingerprint " +
+                   presented.toStdString() + ", not the pinned " +
+                   pinnedFingerprint->toStdString() + "; nothing was sent";
+        }
+    } else {
+        m_socket.connectToHost(host, port);
+        if (!m_socket.waitForConnected(int(deadline.remainingTime()))) {
+            return "cannot connect to " + address + ": " + m_socket.errorString().toStdString();
+        }
     }
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const QByteArray key = makeKey();

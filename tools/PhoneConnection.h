@@ -3,7 +3,7 @@
 #include "QuorixProtocol/Messages.h"
 
 #include <QByteArray>
-#include <QTcpSocket>
+#include <QSslSocket>
 
 #include <chrono>
 #include <cstdint>
@@ -15,9 +15,12 @@ namespace quorix::cli {
 /// One blocking connection to a receiver, for command-line use.
 class PhoneConnection {
 public:
-    /// Connects and completes the handshake; nothing on success, else why not.
+    /// Connects and completes the handshake; nothing on success, else why not. With
+    /// `pinnedFingerprint` (lower-case SHA-256 hex) the connection speaks TLS, and a server
+    /// whose certificate has another fingerprint is left before anything is sent to it.
     std::optional<std::string> open(const QString& host, std::uint16_t port,
-                                    std::chrono::milliseconds timeout);
+                                    std::chrono::milliseconds timeout,
+                                    const std::optional<QString>& pinnedFingerprint = {});
 
     /// Sends one message as a text frame.
     bool send(const QuorixClientMessage& message);
@@ -34,7 +37,8 @@ public:
                   QByteArray& raw, std::string& problem);
 
 private:
-    QTcpSocket m_socket;
+    // Plain TCP unless opened with a pinned fingerprint.
+    QSslSocket m_socket;
     QByteArray m_buffer;
 };
 

@@ -1,7 +1,9 @@
 #include "QuorixMacCore/Actions/DryRunActionExecutor.h"
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
+#include "QuorixMacCore/Platform/ApplicationDirectories.h"
 #include "QuorixMacCore/Transport/SerialQueue.h"
+#include "QuorixMacCore/Transport/TLSCertificateManager.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 #include "tools/CliCommand.h"
@@ -60,9 +62,27 @@ std::string event(std::string_view key, const Encoded& json, std::string_view ty
     return line;
 }
 
+constexpr std::string_view serveUsage =
+    "usage: kestrane-cli serve --dry-run [--port N] [--no-advertise] [--secure [--tls-dir DIR]]\n";
+
+/// The identity in `directory`, or in the receiver's own folder when none is given; made
+/// there first when it does not exist.
+Expected<TLSIdentityBundle, TLSCertificateError>
+loadIdentity(const std::optional<QString>& directory) {
+    Expected<QString, TLSCertificateError> folder =
+        directory ? Expected<QString, TLSCertificateError>(*directory)
+                  : TLSCertificateManager::defaultDirectory(*systemApplicationDirectories());
+    if (!folder) {
+        return folder.error();
+    }
+    return TLSCertificateManager(*folder).loadOrCreateIdentity(QSysInfo::machineHostName());
+}
+
 int runServe(std::span<const std::string_view> arguments, Streams& streams) {
     bool dryRun = false;
     bool advertise = true;
+    bool secure = false;
+    std::optional<QString> tlsDirectory;
     std::uint16_t port = QuorixNetworkDefaults::preferredPort;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view argument = arguments[i];
@@ -70,6 +90,10 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
             dryRun = true;
         } else if (argument == "--no-advertise") {
             advertise = false;
+        } else if (argument == "--secure") {
+            secure = true;
+        } else if (argument == "--tls-dir" && i + 1 < arguments.size()) {
+            tlsDirectory = QString::fromUtf8(arguments[++i]);
         } else if (argument == "--port" && i + 1 < arguments.size()) {
             const std::string_view text = arguments[++i];
             const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), port);
@@ -78,9 +102,13 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
                 return exitUsage;
             }
         } else {
-            streams.err << "usage: kestrane-cli serve --dry-run [--port N] [--no-advertise]\n";
+            streams.err << serveUsage;
             return exitUsage;
         }
+    }
+    if (tlsDirectory && !secure) {
+        streams.err << "kestrane-cli serve: --tls-dir needs --secure\n" << serveUsage;
+        return exitUsage;
     }
     if (!dryRun) {
         // Actions from a phone would reach this desktop; only the recording executor is
@@ -99,6 +127,17 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
     char name[] = "kestrane-cli";
     char* argv[] = {name, nullptr};
     QGuiApplication application(argc, argv);
+
+    std::optional<TLSIdentityBundle> identity;
+    if (secure) {
+        Expected<TLSIdentityBundle, TLSCertificateError> loaded = loadIdentity(tlsDirectory);
+        if (!loaded) {
+            streams.err << "kestrane-cli serve: " << loaded.error().description().toStdString()
+                        << "\n";
+            return exitFailure;
+        }
+        identity = std::move(loaded).value();
+    }
 
     if (::pipe(signalPipe) != 0) {
         streams.err << "kestrane-cli serve: cannot set up signal handling\n";
@@ -121,8 +160,10 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
     auto connectionQueue = std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel);
     auto server = std::make_unique<WebSocketServer>(
         QSysInfo::machineHostName(), pairingService, executor,
-        std::make_shared<InstalledAppsScanner>(), TransportSecurityMode::plaintextForLocalTesting,
-        std::nullopt, QString::fromStdString(code), listenerQueue, connectionQueue);
+        std::make_shared<InstalledAppsScanner>(),
+        identity ? TransportSecurityMode::secureSelfSigned
+                 : TransportSecurityMode::plaintextForLocalTesting,
+        identity, QString::fromStdString(code), listenerQueue, connectionQueue);
     server->setOnLayoutUpdate([&printer](const LayoutRecord& layout) {
         printer.print(event("layout", ProtocolJSON::encode(layout), "layout_received"));
     });
@@ -133,7 +174,10 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
                     << "\n";
         return exitFailure;
     }
-    printer.print(R"({"pairingCode":")" + code + R"(","port":)" + std::to_string(*started) + "}");
+    const std::string fingerprint =
+        identity ? R"("fingerprint":")" + identity->fingerprintSHA256.toStdString() + "\"," : "";
+    printer.print("{" + fingerprint + R"("pairingCode":")" + code + R"(","port":)" +
+                  std::to_string(*started) + "}");
 
     QGuiApplication::exec();
 
@@ -150,7 +194,7 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
 } // namespace
 
 Command serveCommand() {
-    return {"serve", "--dry-run [--port N] [--no-advertise]",
+    return {"serve", "--dry-run [--port N] [--no-advertise] [--secure [--tls-dir DIR]]",
             "Run the receiver without carrying out any action.",
             "Listens for phones on port N (default 47532; 0 picks a free port) and advertises\n"
             "the service by DNS-SD unless --no-advertise is given. The first line of standard\n"
@@ -158,7 +202,12 @@ Command serveCommand() {
             "every action a phone executes ({\"action\":...,\"type\":\"executed\"}) and every\n"
             "layout a phone sends ({\"layout\":...,\"type\":\"layout_received\"}). Actions are\n"
             "recorded and reported as successful, never carried out. Tokens are kept in memory\n"
-            "for the life of the process. SIGINT or SIGTERM stops the receiver cleanly.\n",
+            "for the life of the process. SIGINT or SIGTERM stops the receiver cleanly.\n"
+            "\n"
+            "With --secure phones must speak TLS. The receiver's self-signed identity is kept\n"
+            "in DIR (default ~/.local/share/Quorix/M1TLS) and made there with openssl when it\n"
+            "does not exist; the first line then also carries the certificate's SHA-256\n"
+            "fingerprint, which phones pin: {\"fingerprint\":\"HEX\",\"pairingCode\":...}.\n",
             runServe};
 }
 

@@ -7,6 +7,7 @@
 #include "QuorixMacCore/Editor/WebIconResolver.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
 #include "QuorixMacCore/Pairing/PairingTokenStores.h"
+#include "QuorixMacCore/Platform/ApplicationDirectories.h"
 #include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TransportSecurityMode.h"
 
@@ -30,6 +31,15 @@ void onMainThread(const QPointer<QuorixMacServerController>& controller,
             }
         },
         Qt::QueuedConnection);
+}
+
+Expected<TLSIdentityBundle, TLSCertificateError> makeDefaultTLSIdentity(const QString& commonName) {
+    const Expected<QString, TLSCertificateError> directory =
+        TLSCertificateManager::defaultDirectory(*systemApplicationDirectories());
+    if (!directory) {
+        return directory.error();
+    }
+    return TLSCertificateManager(*directory).loadOrCreateIdentity(commonName);
 }
 
 } // namespace
@@ -94,13 +104,21 @@ LayoutRecord QuorixMacServerController::defaultLayout(Date now) {
 void QuorixMacServerController::start() {
     stop();
 
+    // A secure run without an identity still receives, in plain TCP: phones that pair
+    // without TLS keep working, and the reason shows as the last error.
+    const bool secure = m_options.securityMode == TransportSecurityMode::secureSelfSigned;
+    const std::optional<TLSCertificateError> identityFailure =
+        secure ? prepareTLSIdentity() : std::nullopt;
+    const std::optional<TLSIdentityBundle> identity = secure ? m_tlsIdentity : std::nullopt;
+
     auto service = std::make_shared<PairingService>(pairingConfiguration, makeTokenStore());
     const QString code = QString::fromStdString(service->issueNewCode());
 
     auto server = std::make_unique<WebSocketServer>(
         m_deviceName, service, makeActionExecutor(), m_installedAppsScanner,
-        TransportSecurityMode::plaintextForLocalTesting, std::nullopt, code,
-        std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel),
+        identity ? TransportSecurityMode::secureSelfSigned
+                 : TransportSecurityMode::plaintextForLocalTesting,
+        identity, code, std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel),
         std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel),
         m_options.serverOptions);
 
@@ -127,9 +145,9 @@ void QuorixMacServerController::start() {
     m_server = std::move(server);
     setPort(*started);
     setPairingCode(code);
-    setFingerprint(QString());
+    setFingerprint(identity ? identity->fingerprintSHA256 : QString());
     setIsRunning(true);
-    setLastError(std::nullopt);
+    setLastError(identityFailure ? std::optional(identityFailure->description()) : std::nullopt);
     setStatus(SyncStatusText::waitingForPhone);
     setHasReceivedIPhoneLayout(false);
 }
@@ -219,6 +237,21 @@ std::shared_ptr<ActionExecuting> QuorixMacServerController::makeActionExecutor()
 
 std::shared_ptr<PairingTokenStore> QuorixMacServerController::makeTokenStore() const {
     return m_options.makeTokenStore ? m_options.makeTokenStore() : PairingTokenStores::persistent();
+}
+
+std::optional<TLSCertificateError> QuorixMacServerController::prepareTLSIdentity() {
+    if (m_tlsIdentity) {
+        return std::nullopt;
+    }
+    Expected<TLSIdentityBundle, TLSCertificateError> made =
+        m_options.makeTLSIdentity ? m_options.makeTLSIdentity(m_deviceName)
+                                  : makeDefaultTLSIdentity(m_deviceName);
+    if (!made) {
+        qCWarning(lcControl).noquote() << "Receiving without TLS:" << made.error().description();
+        return made.error();
+    }
+    m_tlsIdentity = std::move(made).value();
+    return std::nullopt;
 }
 
 void QuorixMacServerController::setIsRunning(bool value) {

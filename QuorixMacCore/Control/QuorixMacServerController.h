@@ -3,6 +3,7 @@
 #include "QuorixMacCore/Editor/MacEditorState.h"
 #include "QuorixMacCore/Pairing/PairingConfiguration.h"
 #include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
+#include "QuorixMacCore/Transport/TLSCertificateManager.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 #include "QuorixProtocol/Models.h"
 
@@ -51,6 +52,14 @@ struct QuorixMacServerControllerOptions {
     WebIconResolving* webIconResolver = nullptr;
     /// Whether each start announces the service by DNS-SD.
     bool advertiseBonjour = true;
+    /// How phones reach the receiver. A secure start without an identity falls back to
+    /// plain TCP and publishes why in `lastError`.
+    TransportSecurityMode securityMode = TransportSecurityMode::plaintextForLocalTesting;
+    /// Makes the identity of secure runs, given the device name as common name; the
+    /// identity manager in its default folder when empty. Called on the main thread until
+    /// it succeeds once; the controller keeps that identity for every later run.
+    std::function<Expected<TLSIdentityBundle, TLSCertificateError>(const QString& commonName)>
+        makeTLSIdentity;
 };
 
 /// The receiving side of the desktop as one object: owns the editor state made from the
@@ -106,7 +115,7 @@ public:
     bool isRunning() const { return m_isRunning; }
     std::optional<std::uint16_t> port() const { return m_port; }
     const QString& pairingCode() const { return m_pairingCode; }
-    /// The certificate fingerprint for the pairing payload; empty in plain mode.
+    /// The certificate fingerprint for the pairing payload; empty while running plain.
     const QString& fingerprint() const { return m_fingerprint; }
     /// Why the last start failed; nothing once a start succeeded.
     const std::optional<QString>& lastError() const { return m_lastError; }
@@ -155,6 +164,8 @@ private:
 
     std::shared_ptr<ActionExecuting> makeActionExecutor() const;
     std::shared_ptr<PairingTokenStore> makeTokenStore() const;
+    /// Makes `m_tlsIdentity` unless it exists; why it could not, or nothing.
+    std::optional<TLSCertificateError> prepareTLSIdentity();
 
     const QString m_deviceName;
     const std::uint16_t m_preferredPort;
@@ -175,6 +186,9 @@ private:
     std::unique_ptr<WebIconResolving> m_ownWebIconResolver;
     std::unique_ptr<MacEditorState> m_editorState;
 
+    // Made at most once per process: it costs a key generation the first time and the
+    // main thread waits for it.
+    std::optional<TLSIdentityBundle> m_tlsIdentity;
     std::shared_ptr<PairingService> m_pairingService;
     std::unique_ptr<WebSocketServer> m_server;
     QTimer m_autoSyncTimer;

@@ -11,6 +11,7 @@ import os
 import re
 import signal
 import socket
+import ssl
 import stat
 import subprocess
 import sys
@@ -123,10 +124,19 @@ def port_is_free():
     return True
 
 
-async def exchange(messages, expect_count=1):
+def unverified_tls():
+    """A TLS client context that takes any certificate: the caller pins it by fingerprint."""
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+    context.check_hostname = False
+    context.verify_mode = ssl.CERT_NONE
+    return context
+
+
+async def exchange(messages, expect_count=1, secure=False):
     """Sends each message in order on one connection and collects the answers."""
-    async with websockets.connect(f"ws://127.0.0.1:{PORT}", open_timeout=MESSAGE_TIMEOUT,
-                                  close_timeout=2) as connection:
+    scheme, context = ("wss", unverified_tls()) if secure else ("ws", None)
+    async with websockets.connect(f"{scheme}://127.0.0.1:{PORT}", ssl=context,
+                                  open_timeout=MESSAGE_TIMEOUT, close_timeout=2) as connection:
         answers = []
         for message in messages:
             await connection.send(json.dumps(message))
@@ -228,6 +238,19 @@ class KestraneProgram(unittest.TestCase):
         self.assertEqual(stored["id"], layout["id"])
         self.assertEqual([page["name"] for page in stored["pages"]], ["Integration"])
         self.assertEqual(stored["pages"][0]["buttons"][0]["action"], layout["pages"][0]["buttons"][0]["action"])
+        self.stop()
+
+    def test_the_secure_setting_serves_tls_with_the_identity_it_made(self):
+        os.makedirs(os.path.join(self.config_home, "QuorixMacHelper"))
+        with open(os.path.join(self.config_home, "QuorixMacHelper", "standard"), "w") as ini:
+            ini.write("[General]\nquorix.mac.server.secureTransport=true\n")
+        code, _ = self.start()
+        self.receiver.wait_for_line(r"speaking TLS, certificate fingerprint [0-9a-f]{64}$",
+                                    START_TIMEOUT)
+        [paired] = asyncio.run(exchange([{"type": "auth_request", "code": code}], secure=True))
+        self.assertEqual(paired["type"], "auth_success")
+        self.assertTrue(os.path.exists(
+            os.path.join(self.data_home, "Quorix", "M1TLS", "quorix-local-identity.p12")))
         self.stop()
 
     def test_a_taken_port_is_reported_and_ends_the_program(self):

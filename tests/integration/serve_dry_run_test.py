@@ -1,14 +1,20 @@
 #!/usr/bin/python3
 """Drives `kestrane-cli serve --dry-run` with a WebSocket client written elsewhere
-(Python's websockets) and with `kestrane-cli phone`.
+(Python's websockets) and with `kestrane-cli phone`, in plain TCP and, with `--secure`, over
+TLS pinned by the certificate's fingerprint.
 
 usage: serve_dry_run_test.py PATH-TO-KESTRANE-CLI
 """
 
 import asyncio
+import hashlib
 import json
+import os
 import queue
+import re
 import signal
+import socket
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -42,13 +48,14 @@ ACTION = {"type": "launchApp", "bundleID": "org.example.editor"}
 class Server:
     """The receiver as a child process, its standard output read line by line."""
 
-    def __init__(self):
+    def __init__(self, *options):
         self.process = subprocess.Popen(
-            [CLI, "serve", "--dry-run", "--port", "0", "--no-advertise"],
+            [CLI, "serve", "--dry-run", "--port", "0", "--no-advertise", *options],
             stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, encoding="utf-8")
         self.lines = queue.Queue()
         threading.Thread(target=self._read, daemon=True).start()
         first = self.next_line()
+        self.fingerprint = first.get("fingerprint")
         self.port = first["port"]
         self.code = first["pairingCode"]
         assert len(self.code) == 6 and self.code.isdigit(), first
@@ -156,15 +163,47 @@ def own_phone(server, token):
         watcher.wait(timeout=TIMEOUT)
 
 
-def main():
-    server = Server()
+def pinned_phone(server):
+    fingerprint = server.fingerprint
+    assert re.fullmatch(r"[0-9a-f]{64}", fingerprint or ""), fingerprint
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+    context.check_hostname = False
+    context.verify_mode = ssl.CERT_NONE
+    with context.wrap_socket(socket.create_connection(("127.0.0.1", server.port),
+                                                      TIMEOUT)) as tls:
+        assert hashlib.sha256(tls.getpeercert(binary_form=True)).hexdigest() == fingerprint
+
+    # A phone pinning another certificate sends nothing: had the code gone out, it would be
+    # used up and the pairing below would fail.
+    other = ("0" if fingerprint[0] != "0" else "1") + fingerprint[1:]
+    refused = subprocess.run(
+        [CLI, "phone", "--port", str(server.port), "--secure", "--fingerprint", other, "pair",
+         server.code], capture_output=True, text=True, timeout=TIMEOUT)
+    assert refused.returncode == 1 and refused.stdout == "", refused
+    assert f"fingerprint {fingerprint}, not the pinned {other}" in refused.stderr, refused
+    run_phone(server, "pair", server.code, expect_status=1)
+
+    pin = ["--secure", "--fingerprint", fingerprint.upper()]
+    token = run_phone(server, *pin, "pair", server.code).strip()
+    result = json.loads(run_phone(server, *pin, "--token", token, "execute", json.dumps(ACTION)))
+    assert result["type"] == "execute_result" and result["success"] is True, result
+    assert server.next_line() == {"action": ACTION, "type": "executed"}
+
+
+def serve(options, phones):
+    server = Server(*options)
     try:
-        token = asyncio.run(third_party_client(server))
-        own_phone(server, token)
+        phones(server)
     finally:
         if server.process.poll() is None:
             server.stop()
-    print("1 passed, 0 failed")
+
+
+def main():
+    serve([], lambda server: own_phone(server, asyncio.run(third_party_client(server))))
+    with tempfile.TemporaryDirectory(prefix="kestrane-tls-") as root:
+        serve(["--secure", "--tls-dir", os.path.join(root, "tls")], pinned_phone)
+    print("2 passed, 0 failed")
 
 
 if __name__ == "__main__":

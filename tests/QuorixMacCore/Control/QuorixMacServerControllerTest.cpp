@@ -108,7 +108,9 @@ protected:
             std::make_shared<RootedApplicationDirectories>(directory.path()));
     }
 
-    QuorixMacServerController& makeController(std::uint16_t port) {
+    QuorixMacServerController&
+    makeController(std::uint16_t port,
+                   const std::function<void(QuorixMacServerController::Options&)>& adjust = {}) {
         QuorixMacServerController::Options options;
         options.makeTokenStore = [tokens = tokens] { return tokens; };
         options.makeActionExecutor = [] {
@@ -119,6 +121,9 @@ protected:
         };
         options.editorStateOptions.clock = wholeSecondsNow;
         options.webIconResolver = &webIcons;
+        if (adjust) {
+            adjust(options);
+        }
         controller = std::make_unique<QuorixMacServerController>(QStringLiteral("Test Desk"),
                                                                  layoutStore(), port, options);
         controller->setOnPairingCompleted([this] { ++pairingsCompleted; });
@@ -320,6 +325,49 @@ TEST_F(QuorixMacServerControllerTest, aPhoneLayoutEqualToThePendingOneIsAdopted)
     // A restart forgets that a phone sent its layout.
     made.start();
     EXPECT_FALSE(made.hasReceivedIPhoneLayout());
+}
+
+TEST_F(QuorixMacServerControllerTest, secureTransportIsOptInKeepsItsIdentityAndFallsBackToPlain) {
+    QTemporaryDir folder;
+    const auto identity = TLSCertificateManager(folder.path()).loadOrCreateIdentity(QString());
+    ASSERT_TRUE(identity);
+    std::vector<Expected<TLSIdentityBundle, TLSCertificateError>> made{
+        TLSCertificateError::opensslNotFound(), identity};
+    std::size_t calls = 0;
+    const auto withIdentities = [&](TransportSecurityMode mode) {
+        return [&, mode](QuorixMacServerController::Options& options) {
+            options.securityMode = mode;
+            options.makeTLSIdentity = [&](const QString& commonName) {
+                EXPECT_EQ(commonName, QStringLiteral("Test Desk"));
+                return made.at(calls++);
+            };
+        };
+    };
+
+    makeController(freePort(), withIdentities(TransportSecurityMode::plaintextForLocalTesting))
+        .start();
+    EXPECT_EQ(calls, 0U);
+
+    // Without an identity the receiver still runs, plain, and says why.
+    makeController(freePort(), withIdentities(TransportSecurityMode::secureSelfSigned)).start();
+    EXPECT_EQ(controller->lastError(), TLSCertificateError::opensslNotFound().description());
+    EXPECT_TRUE(controller->fingerprint().isEmpty());
+    WebSocketTestClient plainPhone;
+    pair(plainPhone);
+
+    // The next start makes the identity and speaks TLS; later starts keep it.
+    for (int start = 0; start < 2; ++start) {
+        controller->start();
+        EXPECT_EQ(calls, 2U);
+        EXPECT_FALSE(controller->lastError());
+        EXPECT_EQ(controller->fingerprint(), identity->fingerprintSHA256);
+        WebSocketTestClient phone;
+        ASSERT_TRUE(phone.connectEncrypted(*controller->port()));
+        EXPECT_EQ(static_cast<QSslSocket&>(phone.socket()).peerCertificate(),
+                  identity->certificate);
+        ASSERT_TRUE(phone.handshake());
+        EXPECT_TRUE(phone.pair(controller->pairingCode().toStdString()));
+    }
 }
 
 } // namespace
