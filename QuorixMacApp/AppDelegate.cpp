@@ -5,6 +5,7 @@
 #include "QuorixMacCore/Control/SystemActionExecutor.h"
 #include "QuorixMacCore/Platform/UserDefaults.h"
 #include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
+#include "QuorixProtocol/Messages.h"
 
 #include <QPointer>
 #include <QSysInfo>
@@ -14,8 +15,8 @@ namespace quorix {
 AppDelegate::AppDelegate(std::shared_ptr<const ApplicationDirectories> directories, QObject* parent)
     : QObject(parent)
     , m_directories(std::move(directories))
-    , m_controller(std::make_unique<QuorixMacServerController>(deviceName(), MacEditorLayoutStore(),
-                                                               preferredPort))
+    , m_controller(std::make_unique<QuorixMacServerController>(
+          deviceName(), MacEditorLayoutStore(), QuorixNetworkDefaults::preferredPort))
     , m_quickPanelActionExecutor(makeSystemActionExecutor()) {}
 
 AppDelegate::~AppDelegate() = default;

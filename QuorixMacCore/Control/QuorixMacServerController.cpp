@@ -94,7 +94,8 @@ LayoutRecord QuorixMacServerController::defaultLayout(Date now) {
 void QuorixMacServerController::start() {
     stop();
 
-    auto service = std::make_shared<PairingService>(pairingConfiguration, makeTokenStore());
+    auto service =
+        std::make_shared<PairingService>(PairingConfiguration::standard, makeTokenStore());
     const QString code = QString::fromStdString(service->issueNewCode());
 
     auto server = std::make_unique<WebSocketServer>(
