@@ -16,11 +16,9 @@ namespace {
 using ProtocolJSONCoding::JSONPath;
 using ProtocolJSONCoding::TaggedUnion;
 
-/// Writes the protocol's records with their keys in sorted order. Numbers JSON cannot
-/// express are recorded in `error`; the text written is then of no use.
-///
-/// Every `write` takes the value's path, for the one failure there is; a record or a
-/// case of a tagged union writes its keys, "type" included, in sorted order.
+/// Writes the protocol's records with their keys, "type" included, in sorted order. The
+/// first number JSON cannot express is kept with its path, and `finish` gives it instead
+/// of the text; every `write` takes its value's path for that one failure.
 class Writer {
 public:
     explicit Writer(std::size_t expectedSize) { m_output.reserve(expectedSize); }
