@@ -5,6 +5,7 @@
 #include "QuorixMacCore/Control/SystemActionExecutor.h"
 #include "QuorixMacCore/Platform/UserDefaults.h"
 #include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
+#include "QuorixProtocol/Messages.h"
 
 #include <QPointer>
 #include <QSysInfo>
@@ -15,7 +16,7 @@ AppDelegate::AppDelegate(std::shared_ptr<const ApplicationDirectories> directori
     : QObject(parent)
     , m_directories(std::move(directories))
     , m_controller(std::make_unique<QuorixMacServerController>(
-          deviceName(), MacEditorLayoutStore(), preferredPort,
+          deviceName(), MacEditorLayoutStore(), QuorixNetworkDefaults::preferredPort,
           QuorixMacServerController::Options{
               .securityMode = securityMode(*systemUserDefaultsDomains()->standard())}))
     , m_quickPanelActionExecutor(makeSystemActionExecutor()) {}

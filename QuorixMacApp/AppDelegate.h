@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QString>
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 
@@ -22,8 +21,6 @@ class AppDelegate final : public QObject {
     Q_OBJECT
 
 public:
-    /// The port phones connect to.
-    static constexpr std::uint16_t preferredPort = 47532;
     /// The name announced to phones when the host has none.
     static constexpr QLatin1StringView fallbackDeviceName{"Kestrane Helper"};
     /// The setting in the standard defaults domain that makes the receiver speak TLS with

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         // Without its listener the program has nothing to offer until a window can restart
         // it, so it says why and ends.
         printStatus(QStringLiteral("cannot receive on port %1: %2")
-                        .arg(quorix::AppDelegate::preferredPort)
+                        .arg(controller.preferredPort())
                         .arg(controller.lastError().value_or(QString())));
         delegate.applicationWillTerminate();
         return 1;

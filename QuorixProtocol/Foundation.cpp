@@ -185,6 +185,12 @@ std::string URL::scheme() const {
     return scheme;
 }
 
+// MARK: Dates
+
+Date currentDate() {
+    return std::chrono::time_point_cast<Date::duration>(std::chrono::system_clock::now());
+}
+
 // MARK: ISO 8601
 
 namespace ISO8601 {

@@ -20,6 +20,9 @@ using Bytes = std::vector<std::uint8_t>;
 /// truncated to whole seconds.
 using Date = std::chrono::sys_time<std::chrono::nanoseconds>;
 
+/// The current time at full precision; the clock every seam defaults to.
+Date currentDate();
+
 /// A value or the error that stands in for it; errors that cross a module boundary are
 /// values, never exceptions.
 template <typename T, typename E>

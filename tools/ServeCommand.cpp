@@ -22,9 +22,6 @@ namespace quorix::cli {
 
 namespace {
 
-// Codes live 10 minutes; 3 wrong codes lock pairing out for 5 minutes.
-constexpr PairingConfiguration pairingConfiguration{600, 3, 300};
-
 int signalPipe[2] = {-1, -1};
 
 void forwardSignal(int) {
@@ -154,7 +151,7 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
         printer.print(event("action", ProtocolJSON::encode(action), "executed"));
     });
     auto pairingService = std::make_shared<PairingService>(
-        pairingConfiguration, std::make_shared<InMemoryPairingTokenStore>());
+        PairingConfiguration::standard, std::make_shared<InMemoryPairingTokenStore>());
     const std::string code = pairingService->issueNewCode();
     auto listenerQueue = std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel);
     auto connectionQueue = std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel);

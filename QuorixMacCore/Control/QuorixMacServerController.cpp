@@ -111,7 +111,8 @@ void QuorixMacServerController::start() {
         secure ? prepareTLSIdentity() : std::nullopt;
     const std::optional<TLSIdentityBundle> identity = secure ? m_tlsIdentity : std::nullopt;
 
-    auto service = std::make_shared<PairingService>(pairingConfiguration, makeTokenStore());
+    auto service =
+        std::make_shared<PairingService>(PairingConfiguration::standard, makeTokenStore());
     const QString code = QString::fromStdString(service->issueNewCode());
 
     auto server = std::make_unique<WebSocketServer>(

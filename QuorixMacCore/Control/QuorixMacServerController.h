@@ -76,8 +76,6 @@ class QuorixMacServerController final : public QObject {
 public:
     using Options = QuorixMacServerControllerOptions;
 
-    /// Code lifetime, wrong codes before a lock-out and its length, for every run.
-    static constexpr PairingConfiguration pairingConfiguration{600, 3, 300};
     /// Quiet time after an edit before the layout goes to the phones.
     static constexpr std::chrono::milliseconds editSyncDelay{350};
     /// Delay before the desktop's layout goes back to a phone whose layout was refused.

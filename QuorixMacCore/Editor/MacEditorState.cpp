@@ -102,10 +102,6 @@ void renumberPages(LayoutRecord& layout) {
 
 } // namespace
 
-Date currentDate() {
-    return std::chrono::time_point_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now());
-}
-
 // A layout with its custom icon data held apart and shared with the neighbouring
 // snapshots: an undo history of large photo icons would otherwise hold fifty copies of
 // every image.

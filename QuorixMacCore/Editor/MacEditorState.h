@@ -21,9 +21,6 @@ namespace quorix {
 
 class InstalledAppsScanner;
 
-/// The current time at full precision.
-Date currentDate();
-
 /// Seams of the editor state.
 struct MacEditorStateOptions {
     /// Stamps `updatedAt`.

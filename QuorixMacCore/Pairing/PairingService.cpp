@@ -44,10 +44,6 @@ bool constantTimeEquals(std::string_view active, std::string_view given) {
 
 } // namespace
 
-Date PairingService::systemNow() {
-    return std::chrono::time_point_cast<Date::duration>(std::chrono::system_clock::now());
-}
-
 PairingService::TokenGenerator PairingService::defaultTokenGenerator() {
     return [] { return SecureTokenGenerator::makeToken(); };
 }

@@ -26,11 +26,9 @@ public:
     /// Digits of every code.
     static constexpr int codeLength = 6;
 
-    static Date systemNow();
-
     /// `randomSource` feeds the codes; the general generator stands in when it fails.
     PairingService(PairingConfiguration configuration,
-                   std::shared_ptr<PairingTokenStore> tokenStore, Clock now = systemNow,
+                   std::shared_ptr<PairingTokenStore> tokenStore, Clock now = currentDate,
                    TokenGenerator tokenGenerator = defaultTokenGenerator(),
                    SecureRandomSource randomSource = systemSecureRandomSource());
 

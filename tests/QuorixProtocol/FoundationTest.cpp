@@ -14,22 +14,15 @@ Bytes bytesOf(std::string_view text) {
     return Bytes(text.begin(), text.end());
 }
 
-TEST(Base64, encodesAndDecodesTheTestVectorsOfItsStandard) {
+TEST(Base64, encodesTheVectorsOfItsStandardAndRoundTripsEveryByteValueAtEveryRemainder) {
     const std::pair<std::string_view, std::string_view> vectors[] = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foobar", "Zm9vYmFy"},
-    };
+        {"", ""}, {"f", "Zg=="}, {"fo", "Zm8="}, {"foobar", "Zm9vYmFy"}};
     for (const auto& [plain, encoded] : vectors) {
         std::string text = "kept:";
         Base64::encodeAppending(bytesOf(plain), text);
         EXPECT_EQ(text, "kept:" + std::string(encoded));
         EXPECT_EQ(Base64::decode(encoded), bytesOf(plain)) << encoded;
     }
-}
-
-TEST(Base64, roundTripsEveryByteValueAtEveryRemainderLength) {
     Bytes all(256);
     std::iota(all.begin(), all.end(), std::uint8_t{0});
     for (const std::ptrdiff_t length : {254, 255, 256}) {
@@ -48,15 +41,12 @@ TEST(Base64, refusesAnythingButStrictPaddedText) {
     }
 }
 
-TEST(UUID, readsEitherCaseAndWritesUpperCase) {
+TEST(UUID, readsOnlyTheCanonicalFormInEitherCaseAndWritesUpperCase) {
     const auto uuid = UUID::fromString("e621E1F8-c36C-495a-93Fc-0C247a3E6e5F");
     ASSERT_TRUE(uuid);
     EXPECT_EQ(uuid->uuidString(), "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
     EXPECT_EQ(uuid->bytes[0], 0xE6);
     EXPECT_EQ(uuid->bytes[15], 0x5F);
-}
-
-TEST(UUID, refusesTextThatIsNotTheCanonicalForm) {
     const std::string_view invalid[] = {
         "E621E1F8C36C495A93FC0C247A3E6E5F",     "{E621E1F8-C36C-495A-93FC-0C247A3E6E5F}",
         "E621E1F8-C36C-495A-93FC-0C247A3E6E5",  "E621E1F8C-36C-495A-93FC-0C247A3E6E5F",
@@ -82,7 +72,7 @@ Date at(int y, unsigned m, unsigned d, int hh, int mm, int ss) {
     return Date{sys_days{year{y} / m / d} + hours{hh} + minutes{mm} + seconds{ss}};
 }
 
-TEST(ISO8601, readsWholeSecondsWithZuluOrANumericOffsetWithinWhatADateHolds) {
+TEST(ISO8601, readsOnlyWholeSecondsWithZuluOrANumericOffsetWithinWhatADateHolds) {
     const std::pair<std::string_view, Date> valid[] = {
         {"2026-01-31T09:15:00Z", at(2026, 1, 31, 9, 15, 0)},
         {"2026-01-31T18:15:00+09:00", at(2026, 1, 31, 9, 15, 0)},
@@ -94,9 +84,6 @@ TEST(ISO8601, readsWholeSecondsWithZuluOrANumericOffsetWithinWhatADateHolds) {
     for (const auto& [text, date] : valid) {
         EXPECT_EQ(ISO8601::parse(text), date) << text;
     }
-}
-
-TEST(ISO8601, refusesFractionsOtherFormsAndDatesBeyondWhatADateHolds) {
     const std::string_view invalid[] = {
         "2026-01-31T09:15:00.5Z",   "2026-01-31T09:15:00",   "2026-01-31t09:15:00z",
         "2026-01-31T09:15Z",        "2025-02-29T09:15:00Z",  "2026-13-01T09:15:00Z",
@@ -116,7 +103,7 @@ TEST(ISO8601, writesUTCAndDropsTheSubSecondPartTowardsThePast) {
     EXPECT_EQ(ISO8601::format(at(2000, 2, 29, 0, 0, 0)), "2000-02-29T00:00:00Z");
 }
 
-TEST(URL, acceptsAbsoluteAndRelativeReferencesAndLowerCasesTheScheme) {
+TEST(URL, acceptsOnlyAbsoluteAndRelativeReferencesAndLowerCasesTheScheme) {
     const std::pair<std::string_view, std::string_view> valid[] = {
         {"https://example.com/a?b=c&d=e#frag", "https"},
         {"shortcuts://run-shortcut?name=My%20Shortcut", "shortcuts"},
@@ -134,9 +121,6 @@ TEST(URL, acceptsAbsoluteAndRelativeReferencesAndLowerCasesTheScheme) {
         EXPECT_EQ(url->absoluteString(), text);
         EXPECT_EQ(url->scheme(), scheme);
     }
-}
-
-TEST(URL, refusesTextThatIsNotAURLReference) {
     const std::string_view invalid[] = {
         "http://exa mple.com",      "https://example.com/%zz",   "https://example.com/%2",
         "https://example.com/日本", "https://example.com/a#b#c", "1abc:foo",

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <string>
+#include <tuple>
 
 namespace quorix {
 namespace {
@@ -170,131 +172,73 @@ TEST(ProtocolJSON, writesADeviceWithoutItsLastConnectionWhenAbsent) {
     EXPECT_EQ(ProtocolJSON::decodeDevice(withDate)->lastConnectedAt, updatedAt);
 }
 
-TEST(ProtocolJSON, readsOnlyTheKeysOfTheGivenKindAndWritesEscapedTextCanonically) {
-    const std::pair<std::string_view, std::string_view> cases[] = {
-        {R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","action":)"
-         R"({"type":"openURL","url":"https://a.example","combo":{"bad":1},"command":5}})",
-         R"({"action":{"type":"openURL","url":"https:\/\/a.example"},)"
-         R"("buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","type":"execute"})"},
-        {R"({"t\u0079pe":"auth_request","code":"\u0041\/\u00e9\ud83d\ude00\u0001"})",
-         "{\"code\":\"A\\/é😀\\u0001\",\"type\":\"auth_request\"}"},
-    };
-    for (const auto& [json, canonical] : cases) {
-        const auto decoded = ProtocolJSON::decodeClient(json);
-        ASSERT_TRUE(decoded) << json << ": " << decoded.error().description();
-        EXPECT_EQ(encoded(*decoded), canonical);
-    }
+template <typename T, typename E>
+std::string failureOf(const Expected<T, E>& result) {
+    return result ? std::string("(succeeded)") : result.error().description();
 }
 
-TEST(ProtocolJSON, refusesToEncodeNumbersJSONCannotExpress) {
+TEST(ProtocolJSON, refusesToEncodeNumbersJSONCannotExpressNamingTheFirst) {
     LayoutRecord layout = sampleLayout();
-    layout.pages[0].buttons[1].colorGradient.angle = std::numeric_limits<double>::infinity();
-    const auto angle = ProtocolJSON::encode(Client{Client::LayoutUpdate{layout}});
-    ASSERT_FALSE(angle);
-    EXPECT_EQ(angle.error().description(),
-              "layout.pages[0].buttons[1].colorGradient.angle: JSON cannot express the number inf");
-
-    layout = sampleLayout();
-    std::get<ActionSpec::Macro>(layout.pages[0].buttons[3].action.value).delays[1] = std::nan("");
-    const auto delay = ProtocolJSON::encode(layout);
-    ASSERT_FALSE(delay);
-    EXPECT_EQ(delay.error().description(),
-              "pages[0].buttons[3].action.delays[1]: JSON cannot express the number nan");
+    layout.pages[0].buttons[1].colorGradient.angle = -std::numeric_limits<double>::infinity();
+    ActionSpec& macro = layout.pages[0].buttons[3].action;
+    std::get<ActionSpec::Macro>(macro.value).delays[1] = std::nan("");
+    EXPECT_EQ(
+        failureOf(ProtocolJSON::encode(Client{Client::LayoutUpdate{layout}})),
+        "layout.pages[0].buttons[1].colorGradient.angle: JSON cannot express the number -inf");
+    EXPECT_EQ(failureOf(ProtocolJSON::encode(macro)),
+              "delays[1]: JSON cannot express the number nan");
 }
 
-struct Breakage {
-    std::string_view replaced;
-    std::string_view replacement;
-    std::string_view description;
-};
-
-// Each breaks one part of `layoutUpdate`.
-const Breakage layoutBreakages[] = {
-    {R"("updatedAt":"2026-01-31T09:15:00Z")", R"("updatedAt":"2026-01-31T09:15:00.000Z")",
-     R"(layout.updatedAt: not an ISO 8601 date-time with whole seconds: "2026-01-31T09:15:00.000Z")"},
-    {R"("updatedAt":"2026-01-31T09:15:00Z")", R"("updatedAt":1769850900)",
-     "layout.updatedAt: expected a date string, found a number"},
-    {R"(,"name":"Work\/仕事")", "", "layout.pages[0].name: missing key"},
-    {R"("gridRows":3,"id":"66666666)", R"("gridRows":null,"id":"66666666)",
-     "layout.pages[1].gridRows: expected an integer, found null"},
-    {R"("gridColumns":6,"gridRows":3,"id":"11111111)",
-     R"("gridColumns":6e0,"gridRows":3,"id":"11111111)",
-     "layout.pages[0].gridColumns: expected an integer, found a number that is not a 64-bit "
-     "integer"},
-    {R"("position":1})", R"("position":9223372036854775808})",
-     "layout.pages[0].buttons[1].position: expected an integer, found a number that is not a "
-     "64-bit integer"},
-    {R"("AAAAAAAA-0000-0000-0000-000000000002")", R"("AAAAAAAA-0000-0000-0000-00000000000G")",
-     R"(layout.pages[0].buttons[1].id: not a UUID: "AAAAAAAA-0000-0000-0000-00000000000G")"},
-    {R"("+\/+\/AA==")", R"("+\/+\/AA=")",
-     "layout.pages[0].buttons[3].icon.dataBase64: custom icon is not valid Base64"},
-    {R"(example.com\/favicon.ico)", R"(example.com\/fav icon.ico)",
-     R"(layout.pages[0].buttons[1].icon.url: not a valid URL: "https://example.com/fav icon.ico")"},
-    {R"("name":"star.fill")", R"("nam":"star.fill")",
-     "layout.pages[0].buttons[0].icon.name: missing key"},
-    {R"("angle":22.5)", R"("angle":"22.5")",
-     "layout.pages[0].buttons[1].colorGradient.angle: expected a number, found a string"},
-    {R"(["command","function"])", R"(["command","Function"])",
-     R"(layout.pages[0].buttons[0].action.combo.modifiers[1]: unknown value "Function")"},
-    {R"(["command","function"])", R"("command")",
-     "layout.pages[0].buttons[0].action.combo.modifiers: expected an array, found a string"},
-    {R"("\/Applications\/Safari.app")", "7",
-     "layout.pages[0].buttons[1].action.fallbackPath: expected a string, found a number"},
-    {R"("delays":[0.5,1e-05],)", "", "layout.pages[0].buttons[3].action.delays: missing key"},
-    {R"(1e-05])", R"("1"])",
-     "layout.pages[0].buttons[3].action.delays[1]: expected a number, found a string"},
-    {R"("command":"echo \"hi\"\n",)", "",
-     "layout.pages[0].buttons[3].action.actions[1].command: missing key"},
-    {R"("type":"openURL")", R"("type":"openUrl")",
-     R"(layout.pages[0].buttons[2].action.type: unknown value "openUrl")"},
-};
-
-std::string broken(const Breakage& breakage) {
+/// `layoutUpdate` with the one occurrence of `replaced` replaced.
+std::string broken(std::string_view replaced, std::string_view replacement) {
     std::string json(layoutUpdate);
-    const std::size_t at = json.find(breakage.replaced);
-    EXPECT_NE(at, std::string::npos) << breakage.replaced;
-    EXPECT_EQ(json.find(breakage.replaced, at + 1), std::string::npos)
-        << "ambiguous: " << breakage.replaced;
-    return json.replace(at, breakage.replaced.size(), breakage.replacement);
+    const std::size_t at = json.find(replaced);
+    EXPECT_NE(at, std::string::npos) << replaced;
+    EXPECT_EQ(json.find(replaced, at + 1), std::string::npos) << "ambiguous: " << replaced;
+    return json.replace(at, replaced.size(), replacement);
 }
 
-template <typename T>
-std::string failureOf(const Decoded<T>& decoded) {
-    return decoded ? std::string("(decoded)") : decoded.error().description();
-}
-
-TEST(ProtocolJSONDecoding, namesThePathAndTheFaultOfAnyBrokenPartOfALayout) {
-    const auto unbroken = ProtocolJSON::decodeClient(layoutUpdate);
-    ASSERT_TRUE(unbroken) << unbroken.error().description();
-    for (const Breakage& breakage : layoutBreakages) {
-        EXPECT_EQ(failureOf(ProtocolJSON::decodeClient(broken(breakage))), breakage.description);
+std::string repeated(std::string_view text, int times) {
+    std::string result;
+    for (int i = 0; i < times; ++i) {
+        result += text;
     }
+    return result;
 }
 
+/// Macros inside macros, `depth` levels in all, in canonical form.
+std::string nestedMacros(int depth) {
+    return repeated(R"({"actions":[)", depth - 1) + R"({"actions":[],"delays":[],"type":"macro"})" +
+           repeated(R"(],"delays":[0],"type":"macro"})", depth - 1);
+}
+
+/// The canonical encoding of what `json` decodes to, or why it does not decode.
 template <auto decode>
-std::string failureOfDecoding(std::string_view json) {
-    return failureOf(decode(json));
+std::string decoding(std::string_view json) {
+    const auto decoded = decode(json);
+    return decoded ? encoded(*decoded) : decoded.error().description();
 }
 
-struct Malformed {
-    std::string (*decoding)(std::string_view);
-    std::string json;
-    std::string description;
-};
+constexpr auto client = decoding<ProtocolJSON::decodeClient>;
+constexpr auto server = decoding<ProtocolJSON::decodeServer>;
+constexpr auto action = decoding<ProtocolJSON::decodeAction>;
+constexpr auto qrPayload = decoding<ProtocolJSON::decodePairingQRCodePayload>;
 
-constexpr auto client = failureOfDecoding<ProtocolJSON::decodeClient>;
-constexpr auto server = failureOfDecoding<ProtocolJSON::decodeServer>;
-constexpr auto action = failureOfDecoding<ProtocolJSON::decodeAction>;
-constexpr auto layout = failureOfDecoding<ProtocolJSON::decodeLayout>;
-constexpr auto qrPayload = failureOfDecoding<ProtocolJSON::decodePairingQRCodePayload>;
-constexpr auto device = failureOfDecoding<ProtocolJSON::decodeDevice>;
-
-TEST(ProtocolJSONDecoding, refusesMalformedMessagesAndRecordsNamingTheFault) {
+TEST(ProtocolJSONDecoding, readsOnlyTheKeysOfTheKindAndNamesThePathAndTheFaultOfWhatIsBroken) {
     const std::string qr = R"({"code":"1","serviceName":"s","usesSecureTransport":true,)";
     const std::string execute =
         R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F")";
     const std::string x64(64, 'x');
-    const Malformed cases[] = {
+    const std::tuple<std::string (*)(std::string_view), std::string, std::string> cases[] = {
+        {client,
+         execute + R"(,"action":{"type":"openURL","url":"https://a.example","combo":{"bad":1},)"
+                   R"("command":5}})",
+         R"({"action":{"type":"openURL","url":"https:\/\/a.example"},)"
+         R"("buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","type":"execute"})"},
+        {client, R"({"t\u0079pe":"auth_request","code":"\u0041\/\u00e9\ud83d\ude00\u0001"})",
+         "{\"code\":\"A\\/é😀\\u0001\",\"type\":\"auth_request\"}"},
+        {client, execute + R"(,"action":{"type":"openURL","combo":{"modifiers":[],"key":"a"}}})",
+         "action.url: missing key"},
         {client, " \n\t", "empty input"},
         {client, R"([{"type":"list_apps"}])", "expected an object, found an array"},
         {client, "{\"type\":\"auth_request\",\"code\":\"\xff\"}", "input is not valid UTF-8"},
@@ -306,15 +250,6 @@ TEST(ProtocolJSONDecoding, refusesMalformedMessagesAndRecordsNamingTheFault) {
          "not valid JSON: nested too deeply"},
         {client, R"({"code":"1"})", "type: missing key"},
         {client, R"({"type":"AUTH_REQUEST","code":"1"})", R"(type: unknown value "AUTH_REQUEST")"},
-        {client, R"({"type":"execute","buttonId":42,"action":{}})",
-         "buttonId: expected a UUID string, found a number"},
-        {client, execute + R"(,"action":[]})", "action: expected an object, found an array"},
-        {client, execute + R"(,"action":{"type":"openURL","combo":{"modifiers":[],"key":"a"}}})",
-         "action.url: missing key"},
-        {client, R"({"type":"capture_keys","timeoutMs":2.0})",
-         "timeoutMs: expected an integer, found a number that is not a 64-bit integer"},
-        {client, R"({"type":"capture_keys","timeoutMs":true})",
-         "timeoutMs: expected an integer, found a boolean"},
         {client, R"({"type":"capture_keys","timeoutMs":-9223372036854775809})",
          "not valid JSON: a number is malformed or out of range"},
         {server, R"({"type":"request_state"})", R"(type: unknown value "request_state")"},
@@ -328,46 +263,53 @@ TEST(ProtocolJSONDecoding, refusesMalformedMessagesAndRecordsNamingTheFault) {
          R"({"type":"apps_list","apps":[{"name":"a","bundleID":"b","iconBase64":""},)"
          R"({"name":"a","bundleID":"b"}]})",
          "apps[1].iconBase64: missing key"},
-        {server, R"({"type":"layout_changed","layout":{}})", "layout.id: missing key"},
-        {layout, R"({"id":"0F1E2D3C-4B5A-6978-8796-A5B4C3D2E1F0","pages":{}})",
-         "pages: expected an array, found an object"},
         {qrPayload, qr + R"("port":70000})", "port: expected a port from 0 to 65535, found 70000"},
         {qrPayload, qr + R"("port":-1})", "port: expected a port from 0 to 65535, found -1"},
-        {device,
-         R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","name":"n","deviceType":"mac",)"
-         R"("fingerprint":"f","authToken":"t","lastConnectedAt":"3000-01-01T00:00:00Z"})",
-         R"(lastConnectedAt: not an ISO 8601 date-time with whole seconds: "3000-01-01T00:00:00Z")"},
+        {action, nestedMacros(maxMacroNesting), nestedMacros(maxMacroNesting)},
+        {client, execute + R"(,"action":)" + nestedMacros(maxMacroNesting + 1) + "}",
+         "action" + repeated(".actions[0]", maxMacroNesting) +
+             ": macros nested deeper than 32 levels"},
         // Quoted values are cut short, at a whole character, and escaped.
         {action, R"({"type":")" + x64 + R"(xx"})", R"(type: unknown value ")" + x64 + R"("...)"},
         {action, R"({"type":")" + x64.substr(1) + "é\"}",
          R"(type: unknown value ")" + x64.substr(1) + R"("...)"},
         {action, R"({"type":"a\"b\n"})", R"(type: unknown value "a\"b\u000a")"},
+        // Each of the rest breaks one part of a layout.
+        {client, broken(R"(00Z")", R"(00.000Z")"),
+         R"(layout.updatedAt: not an ISO 8601 date-time with whole seconds: )"
+         R"("2026-01-31T09:15:00.000Z")"},
+        {client, broken(R"(,"name":"Work\/仕事")", ""), "layout.pages[0].name: missing key"},
+        {client, broken(R"("gridRows":3,"id":"6)", R"("gridRows":null,"id":"6)"),
+         "layout.pages[1].gridRows: expected an integer, found null"},
+        {client, broken(R"(6,"gridRows":3,"id":"1)", R"(6e0,"gridRows":3,"id":"1)"),
+         "layout.pages[0].gridColumns: expected an integer, found a number that is not a 64-bit "
+         "integer"},
+        {client, broken(R"("position":1})", R"("position":9223372036854775808})"),
+         "layout.pages[0].buttons[1].position: expected an integer, found a number that is not a "
+         "64-bit integer"},
+        {client, broken("000000000002", "00000000000G"),
+         R"(layout.pages[0].buttons[1].id: not a UUID: "AAAAAAAA-0000-0000-0000-00000000000G")"},
+        {client, broken("AA==", "AA="),
+         "layout.pages[0].buttons[3].icon.dataBase64: custom icon is not valid Base64"},
+        {client, broken("favicon.ico", "fav icon.ico"),
+         R"(layout.pages[0].buttons[1].icon.url: not a valid URL: )"
+         R"("https://example.com/fav icon.ico")"},
+        {client, broken(R"("command","function")", R"("command","Function")"),
+         R"(layout.pages[0].buttons[0].action.combo.modifiers[1]: unknown value "Function")"},
+        {client, broken(R"(["command","function"])", R"("command")"),
+         "layout.pages[0].buttons[0].action.combo.modifiers: expected an array, found a string"},
+        {client, broken(R"("\/Applications\/Safari.app")", "7"),
+         "layout.pages[0].buttons[1].action.fallbackPath: expected a string, found a number"},
+        {client, broken(R"("delays":[0.5,1e-05],)", ""),
+         "layout.pages[0].buttons[3].action.delays: missing key"},
+        {client, broken(R"(1e-05])", R"("1"])"),
+         "layout.pages[0].buttons[3].action.delays[1]: expected a number, found a string"},
+        {client, broken(R"("command":"echo \"hi\"\n",)", ""),
+         "layout.pages[0].buttons[3].action.actions[1].command: missing key"},
     };
-    for (const auto& [decoding, json, description] : cases) {
-        EXPECT_EQ(decoding(json), description) << json;
+    for (const auto& [decode, json, outcome] : cases) {
+        EXPECT_EQ(decode(json), outcome) << json;
     }
-}
-
-std::string nestedMacros(int depth) {
-    std::string json = R"({"type":"macro","actions":[],"delays":[]})";
-    for (int level = 1; level < depth; ++level) {
-        json = R"({"type":"macro","actions":[)" + json + R"(],"delays":[0]})";
-    }
-    return json;
-}
-
-TEST(ProtocolJSONDecoding, acceptsMacrosNestedToTheLimitAndNoDeeper) {
-    EXPECT_TRUE(ProtocolJSON::decodeAction(nestedMacros(maxMacroNesting)));
-
-    std::string path = "action";
-    for (int level = 0; level < maxMacroNesting; ++level) {
-        path += ".actions[0]";
-    }
-    EXPECT_EQ(client(R"({"type":"execute","buttonId":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F",)"
-                     R"("action":)" +
-                     nestedMacros(maxMacroNesting + 1) + "}"),
-              path + ": macros nested deeper than 32 levels");
-    EXPECT_FALSE(ProtocolJSON::decodeAction(nestedMacros(1000)));
 }
 
 TEST(ProtocolJSONDecoding, refusesTruncationsAndTrailingContentAndSurvivesSingleByteDamage) {

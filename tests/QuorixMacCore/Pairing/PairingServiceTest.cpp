@@ -17,7 +17,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const PairingConfiguration controllerConfiguration{600, 3, 300};
+const PairingConfiguration& controllerConfiguration = PairingConfiguration::standard;
 const Date start = Date{} + 1'800'000'000s;
 
 /// A random source that always yields the same 32-bit value.

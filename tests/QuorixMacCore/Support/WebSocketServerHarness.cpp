@@ -59,8 +59,7 @@ std::vector<ActionSpec> ControllableActionExecutor::actions() const {
 
 WebSocketServerHarness::WebSocketServerHarness(WebSocketLimits limits)
     : tokenStore(std::make_shared<InMemoryPairingTokenStore>())
-    , pairingService(
-          std::make_shared<PairingService>(PairingConfiguration{600, 3, 300}, tokenStore))
+    , pairingService(std::make_shared<PairingService>(PairingConfiguration::standard, tokenStore))
     , executor(std::make_shared<ControllableActionExecutor>())
     , scanner(std::make_shared<InstalledAppsScanner>(
           std::make_shared<DesktopEntryApplications>(DesktopEntryApplications::Configuration{})))
