@@ -184,12 +184,13 @@ struct MacEditorState::ButtonTemplate {
 MacEditorState::MacEditorState(LayoutRecord layout, QString syncStatusText,
                                std::shared_ptr<InstalledAppsScanner> installedAppsScanner,
                                std::optional<MacEditorLayoutStore> layoutStore,
-                               WebIconResolving& webIconResolver, Options options, QObject* parent)
+                               std::shared_ptr<WebIconResolving> webIconResolver, Options options,
+                               QObject* parent)
     : QObject(parent)
     , m_syncStatusText(std::move(syncStatusText))
     , m_installedAppsScanner(std::move(installedAppsScanner))
     , m_layoutStore(std::move(layoutStore))
-    , m_webIconResolver(webIconResolver)
+    , m_webIconResolver(std::move(webIconResolver))
     , m_options(std::move(options)) {
     const bool normalized = normalizeIncoming(layout);
     m_layout = std::move(layout);
@@ -685,14 +686,14 @@ void MacEditorState::resolveWebIcon(const UUID& buttonID, const URL& url) {
         return;
     }
     QPointer<MacEditorState> self(this);
-    m_webIconResolver.iconData(*fetchURL).then(
+    m_webIconResolver->iconData(*fetchURL).then(
         QtFuture::Launch::Sync, [self, buttonID, sourceURL = *fetchURL](WebIconData data) {
             if (!data) {
                 return;
             }
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [self, buttonID, sourceURL, png = Bytes(data->begin(), data->end())] {
+                [self, buttonID, sourceURL, png = std::move(*data)] {
                     if (self) {
                         self->applyResolvedWebIconData(png, buttonID, sourceURL);
                     }

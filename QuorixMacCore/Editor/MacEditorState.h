@@ -59,11 +59,10 @@ public:
     /// when that changed it, the result is stamped with a new `updatedAt` and pending for
     /// the phone. Selects the first stored page and its first stored button, and saves the
     /// layout to `layoutStore` when there is one. `onDirty` is not called.
-    /// `webIconResolver` must outlive the state.
     MacEditorState(LayoutRecord layout, QString syncStatusText,
                    std::shared_ptr<InstalledAppsScanner> installedAppsScanner,
                    std::optional<MacEditorLayoutStore> layoutStore,
-                   WebIconResolving& webIconResolver, Options options = {},
+                   std::shared_ptr<WebIconResolving> webIconResolver, Options options = {},
                    QObject* parent = nullptr);
     ~MacEditorState() override;
 
@@ -91,7 +90,8 @@ public:
 
     InstalledAppsScanner& installedAppsScanner() const { return *m_installedAppsScanner; }
     const std::optional<MacEditorLayoutStore>& layoutStore() const { return m_layoutStore; }
-    WebIconResolving& webIconResolver() const { return m_webIconResolver; }
+    /// The program's one resolver, for views that show site icons too.
+    const std::shared_ptr<WebIconResolving>& webIconResolver() const { return m_webIconResolver; }
     bool isLoadingInstalledApps() const { return m_isLoadingInstalledApps; }
 
     // Derived values. The pointers stay valid until the next change of the layout.
@@ -220,7 +220,7 @@ private:
 
     const std::shared_ptr<InstalledAppsScanner> m_installedAppsScanner;
     const std::optional<MacEditorLayoutStore> m_layoutStore;
-    WebIconResolving& m_webIconResolver;
+    const std::shared_ptr<WebIconResolving> m_webIconResolver;
     const Options m_options;
 
     bool m_isLoadingInstalledApps = false;

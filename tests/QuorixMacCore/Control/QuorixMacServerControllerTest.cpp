@@ -118,7 +118,7 @@ protected:
             return std::make_unique<RecordingRegistrar>(log);
         };
         options.editorStateOptions.clock = wholeSecondsNow;
-        options.webIconResolver = &webIcons;
+        options.webIconResolver = webIcons;
         controller = std::make_unique<QuorixMacServerController>(QStringLiteral("Test Desk"),
                                                                  layoutStore(), port, options);
         controller->setOnPairingCompleted([this] { ++pairingsCompleted; });
@@ -150,7 +150,7 @@ protected:
     std::shared_ptr<InMemoryPairingTokenStore> tokens =
         std::make_shared<InMemoryPairingTokenStore>();
     std::shared_ptr<AnnouncedCode> announced = std::make_shared<AnnouncedCode>();
-    NoWebIcons webIcons;
+    std::shared_ptr<NoWebIcons> webIcons = std::make_shared<NoWebIcons>();
     std::unique_ptr<QuorixMacServerController> controller;
     int pairingsCompleted = 0;
 };
@@ -163,6 +163,7 @@ TEST_F(QuorixMacServerControllerTest, startsOnItsDefaultLayoutWhenNothingIsStore
               std::tuple("ページ 1", 0, GradientPreset::custom, 3, 5));
     EXPECT_TRUE(page.buttons.empty());
     EXPECT_EQ(controller->editorState().syncStatusText().toStdString(), "スマホ未同期");
+    EXPECT_EQ(controller->editorState().webIconResolver(), webIcons);
 
     // The next run finds it stored and keeps it.
     controller.reset();

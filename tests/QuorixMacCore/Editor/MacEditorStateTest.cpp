@@ -97,7 +97,7 @@ protected:
         auto clock = [tick = 0]() mutable { return Date(1'790'000'000s) + ++tick * 1500ms + 7ns; };
         auto made = std::make_unique<MacEditorState>(
             std::move(layout), QStringLiteral("スマホ未同期"), scanner, store(), resolver,
-            MacEditorState::Options{clock, nullptr});
+            MacEditorState::Options{clock, taskPool});
         made->setOnDirty([this] { ++dirtyCalls; });
         return made;
     }
@@ -106,6 +106,12 @@ protected:
                 std::make_shared<RootedApplicationDirectories>(root.path())};
     }
     std::optional<LayoutRecord> stored() const { return store().load(); }
+    void writeApp(const char* id, const QByteArray& extra) const {
+        QDir(root.path()).mkpath(QStringLiteral("apps"));
+        QFile entry(root.filePath(QStringLiteral("apps/%1.desktop").arg(QLatin1String(id))));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=App\n" + extra);
+    }
 
     QTemporaryDir root;
     std::shared_ptr<testsupport::InMemoryUserDefaults> defaults =
@@ -113,7 +119,8 @@ protected:
     std::shared_ptr<InstalledAppsScanner> scanner =
         std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{root.filePath(QStringLiteral("apps"))}, {}}));
-    FakeWebIconResolver resolver;
+    std::shared_ptr<FakeWebIconResolver> resolver = std::make_shared<FakeWebIconResolver>();
+    QThreadPool* taskPool = nullptr;
     int dirtyCalls = 0;
 };
 
@@ -369,9 +376,9 @@ protected:
         state->updateSelectedButtonResolvingWebIcon(IconRef::favicon(url(site)), std::nullopt,
                                                     opening(site));
     }
-    void answerLast(WebIconData data = QByteArray("\x89PNG")) {
-        resolver.answer(resolver.promises.size() - 1, std::move(data));
-        QTest::qWait(20);
+    void answerLast(WebIconData data = Bytes{0x89, 'P', 'N', 'G'}) {
+        resolver->answer(resolver->promises.size() - 1, std::move(data));
+        QCoreApplication::sendPostedEvents();
     }
 
     LayoutRecord layout = layoutOf({page(0, {button(0), button(1)})});
@@ -380,7 +387,7 @@ protected:
 
 TEST_F(MacEditorStateWebIcons, storesAFetchedIconOnlyWhileTheButtonStillWantsIt) {
     editToSite("https://Example.org/some/page");
-    ASSERT_EQ(resolver.requests, std::vector<std::string>{"https://Example.org/some/page"});
+    ASSERT_EQ(resolver->requests, std::vector<std::string>{"https://Example.org/some/page"});
     answerLast();
     const QuorixButtonRecord& edited = state->layout().pages[0].buttons[0];
     EXPECT_EQ(edited.icon, IconRef::custom({0x89, 'P', 'N', 'G'}));
@@ -395,7 +402,7 @@ TEST_F(MacEditorStateWebIcons, storesAFetchedIconOnlyWhileTheButtonStillWantsIt)
     state->updateSelectedButton(IconRef::sfSymbol("bolt"), std::nullopt, std::nullopt);
     editToSite("https://example.net/");
     const LayoutRecord before = state->layout();
-    resolver.answer(1, QByteArray("png"));
+    resolver->answer(1, Bytes{'p', 'n', 'g'});
     answerLast(std::nullopt);
     EXPECT_EQ(state->layout(), before);
 
@@ -406,21 +413,16 @@ TEST_F(MacEditorStateWebIcons, storesAFetchedIconOnlyWhileTheButtonStillWantsIt)
 
 TEST_F(MacEditorStateWebIcons, fetchesForTheLoadedLayoutButNeverForBrandSites) {
     editToSite("https://www.youtube.com/watch?v=1");
-    EXPECT_TRUE(resolver.requests.empty());
+    EXPECT_TRUE(resolver->requests.empty());
 
     makeState(layoutOf({page(0, {button(0, IconRef::favicon(url("https://b.example/")),
                                         opening("https://a.example/"))})}))
         ->resolveWebIconsForCurrentLayout();
-    EXPECT_EQ(resolver.requests, std::vector<std::string>{"https://a.example/"});
+    EXPECT_EQ(resolver->requests, std::vector<std::string>{"https://a.example/"});
 }
 
 TEST_F(MacEditorStateTest, loadsTheApplicationCatalogueOnceInTheBackground) {
-    QDir(root.path()).mkpath(QStringLiteral("apps"));
-    QFile entry(root.filePath(QStringLiteral("apps/org.example.Notes.desktop")));
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Notes\n");
-    entry.close();
-
+    writeApp("org.example.Notes", "");
     const auto state = makeState(layoutOf({page(0, {button(0)})}));
     QSignalSpy appsSpy(state.get(), &MacEditorState::installedAppsChanged);
     state->loadInstalledAppsIfNeeded();
