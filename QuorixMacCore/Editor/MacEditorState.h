@@ -28,7 +28,8 @@ Date currentDate();
 struct MacEditorStateOptions {
     /// Stamps `updatedAt`.
     std::function<Date()> clock = currentDate;
-    /// Runs the catalogue scan; the application's global pool when none is given.
+    /// Runs the catalogue scan and application icon renders; the application's global pool
+    /// when none is given.
     QThreadPool* taskPool = nullptr;
 };
 
@@ -42,8 +43,9 @@ struct MacEditorStateOptions {
 ///
 /// Lives on the main thread; every operation must be called there. Observers connect to the
 /// change signals, which are emitted once an operation has finished changing state and only
-/// for values that actually changed. Background work (the application catalogue, site
-/// icons) holds the state weakly and hands its results back to the main thread.
+/// for values that actually changed. Background work (the application catalogue and
+/// icons, site icons) holds the state weakly and hands its results back to the main
+/// thread.
 class MacEditorState final : public QObject {
     Q_OBJECT
 
@@ -153,6 +155,11 @@ public:
     void loadInstalledAppsIfNeeded();
     /// The first catalogue entry with exactly that bundle id.
     std::optional<AppInfo> appInfo(std::string_view bundleID) const;
+    /// Adds a button launching the application, or makes the selected button launch it.
+    /// Its icon is the rendered one when the catalogue holds it already; otherwise the
+    /// button refers to the application while the icon renders in the background, and the
+    /// render replaces that reference when it arrives, if the button still shows it. The
+    /// replacement is saved and goes to the phone, but is no step of its own for undo.
     void addInstalledAppToSelectedPage(const AppInfo& app);
     void selectInstalledApp(const AppInfo& app, std::optional<std::string> fallbackPath = {});
 
@@ -204,7 +211,10 @@ private:
     /// Normalises a layout entering the editor; true when that changed it.
     bool normalizeIncoming(LayoutRecord& layout) const;
     void saveToStore() const;
+    QThreadPool* taskPool() const;
     IconRef installedAppIcon(const AppInfo& app) const;
+    void renderInstalledAppIconOfSelectedButton(const std::string& bundleID);
+    void applyRenderedAppIcon(Bytes data, const UUID& buttonID, const std::string& bundleID);
     void finishLoadingInstalledApps(std::vector<AppInfo> apps);
 
     void resolveWebIcon(const UUID& buttonID, const URL& url);

@@ -5,14 +5,17 @@
 #include "QuorixMacCore/Editor/ShortcutsRunURL.h"
 #include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/TestImages.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPromise>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <array>
 #include <gtest/gtest.h>
@@ -431,14 +434,56 @@ TEST_F(MacEditorStateTest, loadsTheApplicationCatalogueOnceInTheBackground) {
     EXPECT_EQ(appsSpy.count(), 1);
     ASSERT_TRUE(state->appInfo("org.example.Notes"));
     EXPECT_FALSE(state->appInfo("org.example.notes"));
+}
 
-    // Without an icon to render, the button refers to the application.
-    state->addInstalledAppToSelectedPage(*state->appInfo("org.example.Notes"));
-    state->selectInstalledApp(*state->appInfo("org.example.Notes"), "/opt/notes");
-    const QuorixButtonRecord& added = *state->selectedButton();
-    EXPECT_EQ(added.icon, IconRef::appIcon("org.example.Notes"));
-    EXPECT_EQ(added.colorGradient, (ColorGradient{"#ffffff", "#e5e7eb", 135}));
-    EXPECT_EQ(added.action, ActionSpec::launchApp("org.example.Notes", "/opt/notes"));
+TEST_F(MacEditorStateTest, appliesAnApplicationIconRenderedLaterOnlyToAButtonStillShowingTheApp) {
+    const QString iconPath = root.filePath(QStringLiteral("notes.png"));
+    ASSERT_TRUE(test::twoToneImage(64, 32, Qt::red, Qt::blue).save(iconPath));
+    writeApp("org.example.Notes", "Icon=" + iconPath.toUtf8() + "\n");
+    const AppInfo notes{"Notes", "org.example.Notes", ""};
+    const IconRef appReference = IconRef::appIcon(notes.bundleID);
+    // One worker, held until the edits are done, so every render arrives late.
+    QThreadPool pool;
+    pool.setMaxThreadCount(1);
+    QSemaphore gate;
+    pool.start([&gate] { gate.acquire(); });
+    taskPool = &pool;
+    const auto state = makeState(layoutOf({page(0, {button(0)})}));
+    const UUID first = state->layout().pages[0].buttons[0].id;
+
+    state->addInstalledAppToSelectedPage(notes);
+    const UUID kept = *state->selectedButtonID();
+    EXPECT_EQ(state->selectedButton()->icon, appReference) << "shown at once, icon to follow";
+    state->selectButton(first);
+    state->selectInstalledApp(notes, "/opt/notes");
+    EXPECT_EQ(state->selectedButton()->action, ActionSpec::launchApp(notes.bundleID, "/opt/notes"));
+    state->updateSelectedButton(IconRef::sfSymbol("bolt"), std::nullopt, std::nullopt);
+    state->addInstalledAppToSelectedPage(notes);
+    state->deleteSelectedButton();
+    state->addInstalledAppToSelectedPage(notes);
+    state->undo();
+    const std::size_t undoDepth = state->undoDepth();
+    const int dirtyBefore = dirtyCalls;
+
+    gate.release();
+    pool.waitForDone();
+    QCoreApplication::sendPostedEvents();
+
+    const std::vector<IconRef> icons = each(state->layout().pages[0], &QuorixButtonRecord::icon);
+    ASSERT_EQ(icons.size(), 2U);
+    EXPECT_EQ(icons[0], IconRef::sfSymbol("bolt"));
+    const auto* rendered = std::get_if<IconRef::Custom>(&icons[1].value);
+    ASSERT_TRUE(rendered) << "the button that still shows the application";
+    EXPECT_EQ(test::decodedImage(rendered->data, "png")->size(), QSize(64, 32));
+    EXPECT_EQ(state->layout().pages[0].buttons[1].id, kept);
+    EXPECT_EQ(dirtyCalls, dirtyBefore + 1);
+    EXPECT_EQ(state->undoDepth(), undoDepth) << "no step of its own";
+    EXPECT_EQ(state->pendingSyncLayout(), state->layout());
+    EXPECT_EQ(stored(), wire(state->layout()));
+
+    // Rendered once, the icon comes at once.
+    state->addInstalledAppToSelectedPage(notes);
+    EXPECT_EQ(state->selectedButton()->icon, icons[1]);
 }
 
 } // namespace
