@@ -127,7 +127,7 @@ protected:
     int dirtyCalls = 0;
 };
 
-TEST_F(MacEditorStateTest, startsOnTheFirstStoredPageAndSendsOnlyANormalisedLayout) {
+TEST_F(MacEditorStateTest, startsOnTheFirstStoredPageAndKeepsALayoutNeedingNoChanges) {
     const LayoutRecord plain = layoutOf({page(1, {button(1), button(0)}), page(0)});
     const auto state = makeState(plain);
     EXPECT_EQ(state->layout(), plain);
@@ -136,16 +136,6 @@ TEST_F(MacEditorStateTest, startsOnTheFirstStoredPageAndSendsOnlyANormalisedLayo
     EXPECT_FALSE(state->pendingSyncLayout());
     EXPECT_EQ(stored(), plain);
     EXPECT_EQ(state->pageNumberTitle(plain.pages[0].id), QStringLiteral("2ページ目"));
-
-    const LayoutRecord placeholder = layoutOf(
-        {page(0, {button(0, IconRef::appIcon(std::string(shortcutsBundleID)), key("space"))})});
-    const auto normalised = makeState(placeholder);
-    EXPECT_EQ(normalised->layout().pages[0].buttons[0].action,
-              ActionSpec::openURL(shortcutsRunURL("")));
-    EXPECT_NE(normalised->layout().updatedAt, placeholder.updatedAt);
-    EXPECT_EQ(normalised->pendingSyncLayout(), normalised->layout());
-    EXPECT_EQ(stored(), wire(normalised->layout()));
-    EXPECT_EQ(dirtyCalls, 0);
 }
 
 TEST_F(MacEditorStateTest, anEditStampsSavesKeepsPendingAndNotifiesOnlyRealChanges) {
@@ -351,25 +341,31 @@ TEST_F(MacEditorStateTest, takesThePhonesLayoutOnlyWithoutDifferentUnsentEdits) 
     EXPECT_FALSE(state->pendingSyncLayout());
 }
 
-TEST_F(MacEditorStateTest, sendsANormalisedPhoneLayoutBackAndKeepsUndo) {
+TEST_F(MacEditorStateTest, sendsANormalisedLayoutBackWhetherLoadedOrReplacedAndKeepsUndo) {
+    const LayoutRecord normalisable = layoutOf(
+        {page(0, {button(0, IconRef::custom({1, 2, 3}), opening("https://m.YouTube.com/watch")),
+                  button(1, IconRef::appIcon(std::string(shortcutsBundleID)), key("space"))})});
+    const auto loaded = makeState(normalisable);
+    EXPECT_EQ(dirtyCalls, 0);
     const LayoutRecord mac = layoutOf({page(0, {button(0)})});
-    const auto state = makeState(mac);
-    state->addPage();
-    state->markSynced();
-
-    const LayoutRecord phone = layoutOf(
-        {page(0, {button(0, IconRef::custom({1, 2, 3}), opening("https://m.YouTube.com/watch"))})});
-    state->replaceLayout(phone);
-
-    const QuorixButtonRecord& brand = state->layout().pages[0].buttons[0];
-    EXPECT_TRUE(std::holds_alternative<IconRef::Favicon>(brand.icon.value));
-    EXPECT_EQ(brand.colorGradient, webIconGradient());
-    EXPECT_EQ(state->pendingSyncLayout(), state->layout());
+    const auto replaced = makeState(mac);
+    replaced->addPage();
+    replaced->markSynced();
+    replaced->replaceLayout(normalisable);
     EXPECT_EQ(dirtyCalls, 2);
-    EXPECT_EQ(stored(), wire(state->layout()));
+    EXPECT_EQ(stored(), wire(replaced->layout()));
 
-    state->undo();
-    EXPECT_EQ(state->layout().pages, mac.pages) << "the state before the last Mac edit";
+    for (const MacEditorState* state : {loaded.get(), replaced.get()}) {
+        const QuorixButtonRecord& brand = state->layout().pages[0].buttons[0];
+        EXPECT_TRUE(std::holds_alternative<IconRef::Favicon>(brand.icon.value));
+        EXPECT_EQ(brand.colorGradient, webIconGradient());
+        EXPECT_EQ(state->layout().pages[0].buttons[1].action,
+                  ActionSpec::openURL(shortcutsRunURL("")));
+        EXPECT_NE(state->layout().updatedAt, normalisable.updatedAt);
+        EXPECT_EQ(state->pendingSyncLayout(), state->layout());
+    }
+    replaced->undo();
+    EXPECT_EQ(replaced->layout().pages, mac.pages) << "the state before the last Mac edit";
 }
 
 class MacEditorStateWebIcons : public MacEditorStateTest {
@@ -441,7 +437,6 @@ TEST_F(MacEditorStateTest, appliesAnApplicationIconRenderedLaterOnlyToAButtonSti
     ASSERT_TRUE(test::twoToneImage(64, 32, Qt::red, Qt::blue).save(iconPath));
     writeApp("org.example.Notes", "Icon=" + iconPath.toUtf8() + "\n");
     const AppInfo notes{"Notes", "org.example.Notes", ""};
-    const IconRef appReference = IconRef::appIcon(notes.bundleID);
     // One worker, held until the edits are done, so every render arrives late.
     QThreadPool pool;
     pool.setMaxThreadCount(1);
@@ -453,7 +448,7 @@ TEST_F(MacEditorStateTest, appliesAnApplicationIconRenderedLaterOnlyToAButtonSti
 
     state->addInstalledAppToSelectedPage(notes);
     const UUID kept = *state->selectedButtonID();
-    EXPECT_EQ(state->selectedButton()->icon, appReference) << "shown at once, icon to follow";
+    EXPECT_EQ(state->selectedButton()->icon, IconRef::appIcon(notes.bundleID)) << "at once";
     state->selectButton(first);
     state->selectInstalledApp(notes, "/opt/notes");
     EXPECT_EQ(state->selectedButton()->action, ActionSpec::launchApp(notes.bundleID, "/opt/notes"));

@@ -144,15 +144,6 @@ TEST_F(WebIconResolverOverHTTP, fetchesEachHostOnceInAnyLetterCaseForCallsFromAn
     EXPECT_EQ(resolver.cachedIconData(QStringLiteral("127.0.0.1")), std::nullopt);
 }
 
-TEST_F(WebIconResolverOverHTTP, requestsNothingButHttpAndHttps) {
-    for (const QString& text :
-         {QStringLiteral("ftp://127.0.0.1:%1/").arg(server.port()),
-          QStringLiteral("mailto:someone@example.com"), QStringLiteral("/only/a/path")}) {
-        EXPECT_EQ(resolve(QUrl(text)), std::nullopt) << text.toStdString();
-    }
-    EXPECT_TRUE(server.requests().empty());
-}
-
 TEST_F(WebIconResolverOverHTTP, bodyLimitsHoldAtTheirBoundariesWithOrWithoutADeclaredLength) {
     const QByteArray pageLink = R"(<link rel="icon" href="/named.png">)";
     // Each body names (or is) the icon; refused, it leaves the lookup to the fallbacks.

@@ -71,10 +71,13 @@ TEST_F(MacEditorLayoutStoreTest, replacesAnIconOnlyByASmallerPNGOfAtMost512Pixel
         {"large photo that shrinks", flatPhoto, QSize(512, 256)},
         {"TIFF photo", tiffPhoto, QSize(512, 282)},
         {"large photo whose PNG would be larger", noisyPhoto, std::nullopt},
-        // Stored without compression: re-encoding would shrink it, but it is small enough.
+        // Stored without compression: re-encoding shrinks both, but only one is too large.
         {"icon at the limit",
          encodedImage(test::twoToneImage(512, 512, Qt::green, Qt::red), "png", -1, 0),
          std::nullopt},
+        {"icon a pixel over the limit",
+         encodedImage(test::twoToneImage(100, 513, Qt::green, Qt::red), "png", -1, 0),
+         QSize(100, 512)},
         {"bytes that are no image", Bytes{'{', '}'}, std::nullopt},
     };
     for (const auto& [name, data, replacedBy] : cases) {
