@@ -22,11 +22,12 @@ std::mutex iconLoaderLock;
 constexpr std::array<QLatin1StringView, 3> iconFileSuffixes{
     QLatin1StringView(".png"), QLatin1StringView(".svg"), QLatin1StringView(".xpm")};
 
-std::optional<QImage> drawnIcon(const QString& nameOrPath, bool isPath, int maxPixelSize) {
+template <typename MakeIcon>
+std::optional<QImage> drawnIcon(const MakeIcon& makeIcon, int maxPixelSize) {
     QImage image;
     {
         std::scoped_lock lock(iconLoaderLock);
-        const QIcon icon = isPath ? QIcon(nameOrPath) : QIcon::fromTheme(nameOrPath);
+        const QIcon icon = makeIcon();
         if (icon.isNull()) {
             return std::nullopt;
         }
@@ -52,7 +53,7 @@ std::optional<QImage> iconImage(const QString& icon, int maxPixelSize) {
         }
         // Vector files (and the odd legacy format) of locally installed applications.
         if (raster.error() == RasterImageError::notRaster) {
-            return drawnIcon(icon, true, maxPixelSize);
+            return drawnIcon([&] { return QIcon(icon); }, maxPixelSize);
         }
         return std::nullopt;
     }
@@ -63,7 +64,10 @@ std::optional<QImage> iconImage(const QString& icon, int maxPixelSize) {
             break;
         }
     }
-    return name.isEmpty() ? std::nullopt : drawnIcon(name, false, maxPixelSize);
+    if (name.isEmpty()) {
+        return std::nullopt;
+    }
+    return drawnIcon([&] { return QIcon::fromTheme(name); }, maxPixelSize);
 }
 
 } // namespace
