@@ -446,15 +446,14 @@ TEST_F(MacEditorStateTest, appliesAnApplicationIconRenderedLaterOnlyToAButtonSti
     const auto state = makeState(layoutOf({page(0, {button(0)})}));
     const UUID first = state->layout().pages[0].buttons[0].id;
 
+    // Three renders: one for a button that keeps the reference, one for a button edited
+    // to a symbol since, one for a button undone since.
     state->addInstalledAppToSelectedPage(notes);
-    const UUID kept = *state->selectedButtonID();
     EXPECT_EQ(state->selectedButton()->icon, IconRef::appIcon(notes.bundleID)) << "at once";
     state->selectButton(first);
     state->selectInstalledApp(notes, "/opt/notes");
     EXPECT_EQ(state->selectedButton()->action, ActionSpec::launchApp(notes.bundleID, "/opt/notes"));
     state->updateSelectedButton(IconRef::sfSymbol("bolt"), std::nullopt, std::nullopt);
-    state->addInstalledAppToSelectedPage(notes);
-    state->deleteSelectedButton();
     state->addInstalledAppToSelectedPage(notes);
     state->undo();
     const std::size_t undoDepth = state->undoDepth();
@@ -470,7 +469,6 @@ TEST_F(MacEditorStateTest, appliesAnApplicationIconRenderedLaterOnlyToAButtonSti
     const auto* rendered = std::get_if<IconRef::Custom>(&icons[1].value);
     ASSERT_TRUE(rendered) << "the button that still shows the application";
     EXPECT_EQ(test::decodedImage(rendered->data, "png")->size(), QSize(64, 32));
-    EXPECT_EQ(state->layout().pages[0].buttons[1].id, kept);
     EXPECT_EQ(dirtyCalls, dirtyBefore + 1);
     EXPECT_EQ(state->undoDepth(), undoDepth) << "no step of its own";
     EXPECT_EQ(state->pendingSyncLayout(), state->layout());
