@@ -109,14 +109,13 @@ private:
 
 void runEdits(benchmark::State& state, std::shared_ptr<UserDefaults> defaults,
               const QString& root) {
-    NoWebIcons resolver;
     MacEditorLayoutStore store(defaults, QString(MacEditorLayoutStore::defaultKey),
                                std::make_shared<RootedApplicationDirectories>(root));
     MacEditorState editor(
         sharedLayout(), QStringLiteral("スマホ未同期"),
         std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{}, QStringLiteral("C")})),
-        store, resolver);
+        store, std::make_shared<NoWebIcons>());
     // The selected button is the first one, which has a custom icon; edit its gradient the
     // way the colour picker does.
     int edit = 0;

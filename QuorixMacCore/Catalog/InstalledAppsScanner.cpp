@@ -43,13 +43,18 @@ std::vector<AppInfo> InstalledAppsScanner::fullScan() const {
     return apps;
 }
 
+std::optional<Bytes> InstalledAppsScanner::cachedIconData(const std::string& bundleID) {
+    std::scoped_lock lock(m_cacheLock);
+    const auto cached = m_cachedIconDataByBundleID.find(bundleID);
+    if (cached == m_cachedIconDataByBundleID.end()) {
+        return std::nullopt;
+    }
+    return cached->second;
+}
+
 std::optional<Bytes> InstalledAppsScanner::iconData(const std::string& bundleID, int maxPixelSize) {
-    {
-        std::scoped_lock lock(m_cacheLock);
-        const auto cached = m_cachedIconDataByBundleID.find(bundleID);
-        if (cached != m_cachedIconDataByBundleID.end()) {
-            return cached->second;
-        }
+    if (std::optional<Bytes> cached = cachedIconData(bundleID)) {
+        return cached;
     }
     const auto iconName = m_installedApplications->iconName(QString::fromStdString(bundleID));
     if (!iconName) {

@@ -16,8 +16,8 @@ namespace quorix {
 /// for, sorted for display, with their icons rendered for buttons.
 ///
 /// One instance is shared by the editor and the server. Both caches live for the
-/// instance's life; `scan` and `iconData` may be called from any thread and block
-/// their caller, so callers keep them off the main thread.
+/// instance's life; every operation may be called from any thread, and `scan` and
+/// `iconData` block their caller, so callers keep them off the main thread.
 class InstalledAppsScanner {
 public:
     explicit InstalledAppsScanner(std::shared_ptr<const InstalledApplications>
@@ -35,6 +35,10 @@ public:
     /// nothing when no application has that ID or its icon cannot be rendered. The
     /// first rendering for an ID is kept and returned for every later size.
     std::optional<Bytes> iconData(const std::string& bundleID, int maxPixelSize);
+
+    /// What `iconData` has kept for the ID, without rendering anything: cheap enough for
+    /// the main thread.
+    std::optional<Bytes> cachedIconData(const std::string& bundleID);
 
 private:
     std::vector<AppInfo> fullScan() const;

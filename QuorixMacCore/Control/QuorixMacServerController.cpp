@@ -53,16 +53,12 @@ QuorixMacServerController::QuorixMacServerController(QString deviceName,
     , m_preferredPort(preferredPort)
     , m_options(std::move(options))
     , m_lastSyncMessage(SyncStatusText::notSynced.toString())
-    , m_installedAppsScanner(std::make_shared<InstalledAppsScanner>()) {
+    , m_installedAppsScanner(std::make_shared<InstalledAppsScanner>())
+    , m_webIconResolver(m_options.webIconResolver ? m_options.webIconResolver
+                                                  : std::make_shared<WebIconResolver>()) {
     m_autoSyncTimer.setSingleShot(true);
     connect(&m_autoSyncTimer, &QTimer::timeout, this,
             &QuorixMacServerController::autoSyncTimerFired);
-
-    WebIconResolving* resolver = m_options.webIconResolver;
-    if (resolver == nullptr) {
-        m_ownWebIconResolver = std::make_unique<WebIconResolver>();
-        resolver = m_ownWebIconResolver.get();
-    }
 
     std::optional<LayoutRecord> stored = editorLayoutStore.load();
     if (!stored) {
@@ -71,7 +67,7 @@ QuorixMacServerController::QuorixMacServerController(QString deviceName,
     }
     m_editorState = std::make_unique<MacEditorState>(
         std::move(*stored), SyncStatusText::notSynced.toString(), m_installedAppsScanner,
-        std::move(editorLayoutStore), *resolver, m_options.editorStateOptions);
+        std::move(editorLayoutStore), m_webIconResolver, m_options.editorStateOptions);
 
     m_editorState->setOnDirty([controller = QPointer(this)] {
         if (controller) {

@@ -47,9 +47,8 @@ struct QuorixMacServerControllerOptions {
     /// Limits, task pool and DNS-SD registrar of every server.
     WebSocketServer::Options serverOptions;
     MacEditorState::Options editorStateOptions;
-    /// Fetches site icons for the editor; the controller's own when null. Must outlive the
-    /// controller.
-    WebIconResolving* webIconResolver = nullptr;
+    /// Fetches site icons for the editor and its views; a new one when null.
+    std::shared_ptr<WebIconResolving> webIconResolver;
     /// Whether each start announces the service by DNS-SD.
     bool advertiseBonjour = true;
     /// How phones reach the receiver. A secure start without an identity falls back to
@@ -124,6 +123,8 @@ public:
     const QString& deviceName() const { return m_deviceName; }
     std::uint16_t preferredPort() const { return m_preferredPort; }
     MacEditorState& editorState() const { return *m_editorState; }
+    /// The program's one site-icon resolver, shared with the editor state and its views.
+    const std::shared_ptr<WebIconResolving>& webIconResolver() const { return m_webIconResolver; }
 
     /// Called on the main thread every time a phone authenticates, by code or by token.
     const std::function<void()>& onPairingCompleted() const { return m_onPairingCompleted; }
@@ -180,8 +181,7 @@ private:
     std::function<void()> m_onPairingCompleted;
 
     std::shared_ptr<InstalledAppsScanner> m_installedAppsScanner;
-    // Declared before the editor state, which uses it until it is destroyed.
-    std::unique_ptr<WebIconResolving> m_ownWebIconResolver;
+    const std::shared_ptr<WebIconResolving> m_webIconResolver;
     std::unique_ptr<MacEditorState> m_editorState;
 
     // Made at most once per process: it costs a key generation the first time and the

@@ -180,12 +180,13 @@ struct MacEditorState::ButtonTemplate {
 MacEditorState::MacEditorState(LayoutRecord layout, QString syncStatusText,
                                std::shared_ptr<InstalledAppsScanner> installedAppsScanner,
                                std::optional<MacEditorLayoutStore> layoutStore,
-                               WebIconResolving& webIconResolver, Options options, QObject* parent)
+                               std::shared_ptr<WebIconResolving> webIconResolver, Options options,
+                               QObject* parent)
     : QObject(parent)
     , m_syncStatusText(std::move(syncStatusText))
     , m_installedAppsScanner(std::move(installedAppsScanner))
     , m_layoutStore(std::move(layoutStore))
-    , m_webIconResolver(webIconResolver)
+    , m_webIconResolver(std::move(webIconResolver))
     , m_options(std::move(options)) {
     const bool normalized = normalizeIncoming(layout);
     m_layout = std::move(layout);
@@ -584,10 +585,8 @@ void MacEditorState::loadInstalledAppsIfNeeded() {
         return;
     }
     m_isLoadingInstalledApps = true;
-    QThreadPool* pool =
-        m_options.taskPool != nullptr ? m_options.taskPool : QThreadPool::globalInstance();
     QPointer<MacEditorState> self(this);
-    pool->start(
+    taskPool()->start(
         [self, scanner = m_installedAppsScanner]() mutable {
             std::vector<AppInfo> apps = scanner->scan();
             QMetaObject::invokeMethod(
@@ -620,9 +619,12 @@ std::optional<AppInfo> MacEditorState::appInfo(std::string_view bundleID) const 
     return *app;
 }
 
+QThreadPool* MacEditorState::taskPool() const {
+    return m_options.taskPool != nullptr ? m_options.taskPool : QThreadPool::globalInstance();
+}
+
 IconRef MacEditorState::installedAppIcon(const AppInfo& app) const {
-    if (std::optional<Bytes> data =
-            m_installedAppsScanner->iconData(app.bundleID, installedAppIconPixelSize)) {
+    if (std::optional<Bytes> data = m_installedAppsScanner->cachedIconData(app.bundleID)) {
         return IconRef::custom(std::move(*data));
     }
     return IconRef::appIcon(app.bundleID);
@@ -634,6 +636,7 @@ void MacEditorState::addInstalledAppToSelectedPage(const AppInfo& app) {
     }
     addButtonToSelectedPage(installedAppIcon(app), applicationGradient(),
                             ActionSpec::launchApp(app.bundleID));
+    renderInstalledAppIconOfSelectedButton(app.bundleID);
 }
 
 void MacEditorState::selectInstalledApp(const AppInfo& app,
@@ -643,6 +646,49 @@ void MacEditorState::selectInstalledApp(const AppInfo& app,
     }
     updateSelectedButton(installedAppIcon(app), applicationGradient(),
                          ActionSpec::launchApp(app.bundleID, std::move(fallbackPath)));
+    renderInstalledAppIconOfSelectedButton(app.bundleID);
+}
+
+// Rendering reads icon files and may draw vector artwork, which would stall the editor;
+// the button refers to the application until the picture is ready.
+void MacEditorState::renderInstalledAppIconOfSelectedButton(const std::string& bundleID) {
+    const QuorixButtonRecord* button = selectedButton();
+    if (button == nullptr || !(button->icon == IconRef::appIcon(bundleID))) {
+        return;
+    }
+    QPointer<MacEditorState> self(this);
+    taskPool()->start([self, scanner = m_installedAppsScanner, buttonID = button->id, bundleID] {
+        std::optional<Bytes> data = scanner->iconData(bundleID, installedAppIconPixelSize);
+        if (!data) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self, buttonID, bundleID, data = std::move(*data)]() mutable {
+                if (self) {
+                    self->applyRenderedAppIcon(std::move(data), buttonID, bundleID);
+                }
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+// The button may have been edited, deleted or undone meanwhile; only one that still
+// shows the application's reference takes the picture. Like a site icon, it is no edit
+// of its own for undo.
+void MacEditorState::applyRenderedAppIcon(Bytes data, const UUID& buttonID,
+                                          const std::string& bundleID) {
+    for (PageRecord& page : m_layout.pages) {
+        const auto button = findByID(page.buttons, buttonID);
+        if (button == page.buttons.end()) {
+            continue;
+        }
+        if (button->icon == IconRef::appIcon(bundleID)) {
+            button->icon = IconRef::custom(std::move(data));
+            markDirty(true);
+        }
+        return;
+    }
 }
 
 // Synchronisation.
@@ -681,14 +727,14 @@ void MacEditorState::resolveWebIcon(const UUID& buttonID, const URL& url) {
         return;
     }
     QPointer<MacEditorState> self(this);
-    m_webIconResolver.iconData(*fetchURL).then(
+    m_webIconResolver->iconData(*fetchURL).then(
         QtFuture::Launch::Sync, [self, buttonID, sourceURL = *fetchURL](WebIconData data) {
             if (!data) {
                 return;
             }
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [self, buttonID, sourceURL, png = Bytes(data->begin(), data->end())] {
+                [self, buttonID, sourceURL, png = std::move(*data)] {
                     if (self) {
                         self->applyResolvedWebIconData(png, buttonID, sourceURL);
                     }

@@ -25,7 +25,8 @@ class InstalledAppsScanner;
 struct MacEditorStateOptions {
     /// Stamps `updatedAt`.
     std::function<Date()> clock = currentDate;
-    /// Runs the catalogue scan; the application's global pool when none is given.
+    /// Runs the catalogue scan and application icon renders; the application's global pool
+    /// when none is given.
     QThreadPool* taskPool = nullptr;
 };
 
@@ -39,8 +40,9 @@ struct MacEditorStateOptions {
 ///
 /// Lives on the main thread; every operation must be called there. Observers connect to the
 /// change signals, which are emitted once an operation has finished changing state and only
-/// for values that actually changed. Background work (the application catalogue, site
-/// icons) holds the state weakly and hands its results back to the main thread.
+/// for values that actually changed. Background work (the application catalogue and
+/// icons, site icons) holds the state weakly and hands its results back to the main
+/// thread.
 class MacEditorState final : public QObject {
     Q_OBJECT
 
@@ -56,11 +58,10 @@ public:
     /// when that changed it, the result is stamped with a new `updatedAt` and pending for
     /// the phone. Selects the first stored page and its first stored button, and saves the
     /// layout to `layoutStore` when there is one. `onDirty` is not called.
-    /// `webIconResolver` must outlive the state.
     MacEditorState(LayoutRecord layout, QString syncStatusText,
                    std::shared_ptr<InstalledAppsScanner> installedAppsScanner,
                    std::optional<MacEditorLayoutStore> layoutStore,
-                   WebIconResolving& webIconResolver, Options options = {},
+                   std::shared_ptr<WebIconResolving> webIconResolver, Options options = {},
                    QObject* parent = nullptr);
     ~MacEditorState() override;
 
@@ -88,7 +89,8 @@ public:
 
     InstalledAppsScanner& installedAppsScanner() const { return *m_installedAppsScanner; }
     const std::optional<MacEditorLayoutStore>& layoutStore() const { return m_layoutStore; }
-    WebIconResolving& webIconResolver() const { return m_webIconResolver; }
+    /// The program's one resolver, for views that show site icons too.
+    const std::shared_ptr<WebIconResolving>& webIconResolver() const { return m_webIconResolver; }
     bool isLoadingInstalledApps() const { return m_isLoadingInstalledApps; }
 
     // Derived values. The pointers stay valid until the next change of the layout.
@@ -150,6 +152,11 @@ public:
     void loadInstalledAppsIfNeeded();
     /// The first catalogue entry with exactly that bundle id.
     std::optional<AppInfo> appInfo(std::string_view bundleID) const;
+    /// Adds a button launching the application, or makes the selected button launch it.
+    /// Its icon is the rendered one when the catalogue holds it already; otherwise the
+    /// button refers to the application while the icon renders in the background, and the
+    /// render replaces that reference when it arrives, if the button still shows it. The
+    /// replacement is saved and goes to the phone, but is no step of its own for undo.
     void addInstalledAppToSelectedPage(const AppInfo& app);
     void selectInstalledApp(const AppInfo& app, std::optional<std::string> fallbackPath = {});
 
@@ -201,7 +208,10 @@ private:
     /// Normalises a layout entering the editor; true when that changed it.
     bool normalizeIncoming(LayoutRecord& layout) const;
     void saveToStore() const;
+    QThreadPool* taskPool() const;
     IconRef installedAppIcon(const AppInfo& app) const;
+    void renderInstalledAppIconOfSelectedButton(const std::string& bundleID);
+    void applyRenderedAppIcon(Bytes data, const UUID& buttonID, const std::string& bundleID);
     void finishLoadingInstalledApps(std::vector<AppInfo> apps);
 
     void resolveWebIcon(const UUID& buttonID, const URL& url);
@@ -217,7 +227,7 @@ private:
 
     const std::shared_ptr<InstalledAppsScanner> m_installedAppsScanner;
     const std::optional<MacEditorLayoutStore> m_layoutStore;
-    WebIconResolving& m_webIconResolver;
+    const std::shared_ptr<WebIconResolving> m_webIconResolver;
     const Options m_options;
 
     bool m_isLoadingInstalledApps = false;

@@ -2,7 +2,7 @@
 
 #include "QuorixMacCore/Editor/EditorLogging.h"
 #include "QuorixMacCore/Editor/WebBrandIcons.h"
-#include "QuorixMacCore/Editor/WebIconImageNormalizer.h"
+#include "QuorixMacCore/Platform/RasterImages.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -24,7 +24,10 @@ namespace quorix {
 
 struct WebIconCache {
     mutable std::mutex lock;
-    std::map<QString, QByteArray> dataByHost;
+    std::map<QString, Bytes> dataByHost;
+    // Lookups under way: the buttons of one site asking at once (at start-up, say) share
+    // one instead of each fetching the site.
+    std::map<QString, QFuture<WebIconData>> lookupsByHost;
 
     WebIconData find(const QString& host) const {
         const std::scoped_lock guard(lock);
@@ -35,9 +38,29 @@ struct WebIconCache {
         return found->second;
     }
 
-    void store(const QString& host, const QByteArray& data) {
+    /// The icon held for `host`, else the lookup under way for it, else the one `start`
+    /// begins (`start` must not finish it before returning).
+    QFuture<WebIconData> findOrStart(const QString& host,
+                                     const std::function<QFuture<WebIconData>()>& start) {
         const std::scoped_lock guard(lock);
-        dataByHost.insert_or_assign(host, data);
+        if (const auto found = dataByHost.find(host); found != dataByHost.end()) {
+            return QtFuture::makeReadyFuture(WebIconData(found->second));
+        }
+        if (const auto running = lookupsByHost.find(host); running != lookupsByHost.end()) {
+            return running->second;
+        }
+        QFuture<WebIconData> started = start();
+        lookupsByHost.emplace(host, started);
+        return started;
+    }
+
+    /// Failures are not kept, so a later call tries again.
+    void lookupFinished(const QString& host, const WebIconData& result) {
+        const std::scoped_lock guard(lock);
+        lookupsByHost.erase(host);
+        if (result) {
+            dataByHost.insert_or_assign(host, *result);
+        }
     }
 };
 
@@ -108,8 +131,7 @@ public:
 
     ~IconLookup() override {
         if (!m_finished) {
-            m_promise.addResult(WebIconData());
-            m_promise.finish();
+            deliver(std::nullopt);
         }
     }
 
@@ -185,24 +207,30 @@ private:
                          return;
                      }
                      QtConcurrent::run([body = std::move(image->body)] {
-                         return WebIconImageNormalizer::normalizedPNGData(
-                             body, WebIconResolver::maxPixelSide);
+                         return RasterImages::normalizedPNGData(
+                             std::span(reinterpret_cast<const std::uint8_t*>(body.constData()),
+                                       static_cast<std::size_t>(body.size())),
+                             WebIconResolver::maxPixelSide);
                      }).then(this, [this](WebIconData png) {
                          if (!png) {
                              tryNextCandidate();
                              return;
                          }
-                         m_cache->store(m_host, *png);
                          finish(std::move(png));
                      });
                  });
     }
 
     void finish(WebIconData result) {
+        deliver(std::move(result));
+        deleteLater();
+    }
+
+    void deliver(WebIconData result) {
         m_finished = true;
+        m_cache->lookupFinished(m_host, result);
         m_promise.addResult(std::move(result));
         m_promise.finish();
-        deleteLater();
     }
 
     void download(const QUrl& url, qint64 maxBytes, const char* accept, DownloadHandler handler) {
@@ -362,13 +390,6 @@ private:
 
 } // namespace
 
-WebIconResolver& WebIconResolver::shared() {
-    // Lives as long as the process: editor models started anywhere may still hold it
-    // while the application object is torn down.
-    static WebIconResolver* const instance = new WebIconResolver();
-    return *instance;
-}
-
 WebIconResolver::WebIconResolver(QNetworkAccessManager* session, Timeouts timeouts)
     : m_cache(std::make_shared<WebIconCache>())
     , m_timeouts(timeouts) {
@@ -408,18 +429,18 @@ QFuture<WebIconData> WebIconResolver::iconData(const QUrl& url) {
     if (host.isEmpty()) {
         return QtFuture::makeReadyFuture(WebIconData());
     }
-    if (WebIconData cached = m_cache->find(host)) {
-        return QtFuture::makeReadyFuture(std::move(cached));
+    const QPointer<QNetworkAccessManager> session = m_session;
+    if (!session) {
+        return QtFuture::makeReadyFuture(m_cache->find(host));
     }
-    if (!m_session) {
-        return QtFuture::makeReadyFuture(WebIconData());
-    }
-    auto* lookup = new IconLookup(*pageURL, host, m_cache, m_session, m_timeouts);
-    QFuture<WebIconData> future = lookup->future();
-    lookup->moveToThread(m_session->thread());
-    QMetaObject::invokeMethod(
-        lookup, [lookup] { lookup->start(); }, Qt::QueuedConnection);
-    return future;
+    return m_cache->findOrStart(host, [&] {
+        auto* lookup = new IconLookup(*pageURL, host, m_cache, session, m_timeouts);
+        QFuture<WebIconData> future = lookup->future();
+        lookup->moveToThread(session->thread());
+        QMetaObject::invokeMethod(
+            lookup, [lookup] { lookup->start(); }, Qt::QueuedConnection);
+        return future;
+    });
 }
 
 WebIconData WebIconResolver::cachedIconData(const QString& host) const {

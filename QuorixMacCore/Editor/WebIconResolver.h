@@ -3,7 +3,6 @@
 #include "QuorixMacCore/Editor/WebIconParser.h"
 #include "QuorixProtocol/Foundation.h"
 
-#include <QByteArray>
 #include <QFuture>
 #include <QPointer>
 #include <QString>
@@ -19,7 +18,7 @@ class QNetworkAccessManager;
 namespace quorix {
 
 /// PNG bytes of a site icon, or nothing.
-using WebIconData = std::optional<QByteArray>;
+using WebIconData = std::optional<Bytes>;
 
 /// Finds the icon of the web site a URL belongs to.
 class WebIconResolving {
@@ -45,8 +44,10 @@ struct WebIconTimeouts {
 
 /// Looks site icons up over HTTP: well-known root files, the page's link elements and
 /// its web app manifests, best candidate first, and remembers the first icon that
-/// decodes for each host for the life of the resolver. Failures are not remembered, so
-/// a later call tries again.
+/// decodes for each host for the life of the resolver. Calls for a host whose lookup is
+/// under way share it, whichever page of the site they name. Failures are not
+/// remembered, so a later call tries again. One resolver is meant to serve the whole
+/// program (the controller hands its own around), so that each site is fetched once.
 ///
 /// Requests carry no cookies, credentials or cached data; every request of one lookup
 /// runs after the previous one, and bodies over their limit are cut off while they
@@ -59,7 +60,7 @@ public:
     static constexpr qint64 maxPageBytes = 2'000'000;
     static constexpr qint64 maxManifestBytes = 1'000'000;
     static constexpr std::size_t maxManifestsPerPage = 3;
-    static constexpr double maxPixelSide = 512;
+    static constexpr int maxPixelSide = 512;
     static constexpr int maxRedirects = 5;
 
     static constexpr const char* userAgent = "Quorix/1.0";
@@ -67,10 +68,6 @@ public:
         "image/png,image/webp,image/jpeg,image/x-icon,image/*,*/*;q=0.8";
     static constexpr const char* pageAccept = "text/html,application/xhtml+xml";
     static constexpr const char* manifestAccept = "*/*";
-
-    /// The process-wide resolver, on a network client of its own that lives on the
-    /// application's main thread.
-    static WebIconResolver& shared();
 
     /// Uses `session` (not owned) or, when none is given, a network client of its own.
     /// Lookups run on the thread `session` belongs to; those still running when it goes

@@ -1,6 +1,6 @@
 #include "QuorixMacCore/Storage/LayoutIconDataCompactor.h"
 
-#include "QuorixMacCore/Storage/MacIconDataNormalizer.h"
+#include "QuorixMacCore/Platform/RasterImages.h"
 
 namespace quorix::LayoutIconDataCompactor {
 
@@ -14,8 +14,12 @@ std::vector<Replacement> replacements(const LayoutRecord& layout) {
             if (custom == nullptr) {
                 continue;
             }
+            // An icon small enough already is never re-encoded, whatever that would save.
+            if (RasterImages::fitsWithin(custom->data, maxCustomIconPixelSide)) {
+                continue;
+            }
             std::optional<Bytes> candidate =
-                MacIconDataNormalizer::downsampledPNGData(custom->data, maxCustomIconPixelSide);
+                RasterImages::normalizedPNGData(custom->data, maxCustomIconPixelSide);
             if (candidate && candidate->size() < custom->data.size()) {
                 found.push_back({pageIndex, buttonIndex, std::move(*candidate)});
             }

@@ -45,12 +45,9 @@ protected:
     QTemporaryDir root;
 };
 
+// Invalid for no data.
 QSize pngSize(const std::optional<Bytes>& data) {
-    QImage image;
-    if (data) {
-        image.loadFromData(data->data(), int(data->size()), "PNG");
-    }
-    return image.size();
+    return data ? QImage::fromData(*data, "PNG").size() : QSize();
 }
 
 TEST_F(InstalledAppsScannerTest, listsWhatTheUserWouldSeeInTheirMenus) {
@@ -101,54 +98,46 @@ TEST_F(InstalledAppsScannerTest, keepsItsFirstCatalogueForItsLife) {
     EXPECT_EQ(InstalledAppsScanner(configuration()).scan().size(), 2u);
 }
 
-TEST_F(InstalledAppsScannerTest, rendersIconFilesNeverEnlargedAndKeepsTheFirst) {
-    writeImage("icons/small.png", {64, 64});
+TEST_F(InstalledAppsScannerTest, rendersFileAndThemeIconsOffTheMainThreadAndKeepsTheFirst) {
     writeImage("icons/wide.png", {1024, 512});
     write("icons/vector.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='32' height='16'>"
                               "<rect width='32' height='16' fill='blue'/></svg>");
-    writeApp("system/applications/small.desktop", "Small", iconLine("icons/small.png"));
-    writeApp("system/applications/wide.desktop", "Wide", iconLine("icons/wide.png"));
-    writeApp("system/applications/vector.desktop", "Vector", iconLine("icons/vector.svg"));
-    writeApp("system/applications/late.desktop", "Late", iconLine("icons/late.png"));
-    writeApp("user/applications/removed.desktop", "Removed", "Hidden=true\n");
-    writeApp("system/applications/removed.desktop", "Removed", iconLine("icons/small.png"));
-    writeApp("escape.desktop", "Escape", iconLine("icons/small.png"));
-
-    InstalledAppsScanner scanner(configuration());
-    EXPECT_EQ(pngSize(scanner.iconData("small", 512)), QSize(64, 64));
-    EXPECT_EQ(pngSize(scanner.iconData("wide", 512)), QSize(512, 256));
-    EXPECT_EQ(pngSize(scanner.iconData("vector", 512)), QSize(512, 256));
-    EXPECT_EQ(pngSize(scanner.iconData("wide", 64)), QSize(512, 256));
-    EXPECT_EQ(pngSize(InstalledAppsScanner(configuration()).iconData("wide", 64)), QSize(64, 32));
-
-    // A missing icon is not remembered: once the file appears, it is found.
-    EXPECT_EQ(scanner.iconData("late", 512), std::nullopt);
-    writeImage("icons/late.png", {16, 16});
-    EXPECT_EQ(pngSize(scanner.iconData("late", 512)), QSize(16, 16));
-
-    for (const char* id : {"removed", "unknown", "", "../../escape", ".hidden"}) {
-        EXPECT_EQ(scanner.iconData(id, 512), std::nullopt) << id;
-    }
-}
-
-TEST_F(InstalledAppsScannerTest, rendersThemeIconsOffTheMainThread) {
     write("themes/made-up/index.theme", "[Icon Theme]\nName=Made up\nDirectories=48x48/apps\n\n"
                                         "[48x48/apps]\nSize=48\nType=Fixed\n");
     writeImage("themes/made-up/48x48/apps/made-up-app.png", {48, 48});
-    writeApp("system/applications/themed.desktop", "Themed", "Icon=made-up-app\n");
-    writeApp("system/applications/suffixed.desktop", "Suffixed", "Icon=made-up-app.png\n");
-    writeApp("system/applications/unthemed.desktop", "Unthemed", "Icon=no-such-icon\n");
     const QStringList savedPaths = QIcon::themeSearchPaths();
     const QString savedTheme = QIcon::themeName();
     QIcon::setThemeSearchPaths({at("themes")});
     QIcon::setThemeName(QStringLiteral("made-up"));
+    const std::tuple<const char*, QByteArray, int, QSize> cases[] = {
+        {"wide", iconLine("icons/wide.png"), 512, QSize(512, 256)},
+        {"vector", iconLine("icons/vector.svg"), 512, QSize(512, 256)},
+        {"themed", "Icon=made-up-app\n", 512, QSize(48, 48)},
+        {"suffixed", "Icon=made-up-app.png\n", 32, QSize(32, 32)},
+        {"unthemed", "Icon=no-such-icon\n", 512, QSize()},
+        {"late", iconLine("icons/late.png"), 512, QSize()},
+    };
+    for (const auto& [id, line, size, expected] : cases) {
+        writeApp(("system/applications/" + QByteArray(id) + ".desktop").constData(), id, line);
+    }
+    writeApp("user/applications/removed.desktop", "Removed", "Hidden=true\n");
+    writeApp("system/applications/removed.desktop", "Removed", iconLine("icons/wide.png"));
+    writeApp("escape.desktop", "Escape", iconLine("icons/wide.png"));
 
     InstalledAppsScanner scanner(configuration());
-    EXPECT_EQ(pngSize(QtConcurrent::run([&] { return scanner.iconData("themed", 512); }).result()),
-              QSize(48, 48));
-    EXPECT_EQ(pngSize(scanner.iconData("suffixed", 32)), QSize(32, 32));
-    EXPECT_EQ(scanner.iconData("unthemed", 512), std::nullopt);
-
+    for (const auto& [id, line, size, expected] : cases) {
+        EXPECT_EQ(pngSize(QtConcurrent::run([&] { return scanner.iconData(id, size); }).result()),
+                  expected)
+            << id;
+    }
+    EXPECT_EQ(pngSize(scanner.iconData("wide", 64)), QSize(512, 256));
+    EXPECT_EQ(pngSize(InstalledAppsScanner(configuration()).iconData("wide", 64)), QSize(64, 32));
+    // A missing icon is not remembered: once the file appears, it is found.
+    writeImage("icons/late.png", {16, 16});
+    EXPECT_EQ(pngSize(scanner.iconData("late", 512)), QSize(16, 16));
+    for (const char* id : {"removed", "unknown", "", "../../escape", ".hidden"}) {
+        EXPECT_EQ(scanner.iconData(id, 512), std::nullopt) << id;
+    }
     QIcon::setThemeSearchPaths(savedPaths);
     QIcon::setThemeName(savedTheme);
 }

@@ -120,7 +120,7 @@ protected:
             return std::make_unique<RecordingRegistrar>(log);
         };
         options.editorStateOptions.clock = wholeSecondsNow;
-        options.webIconResolver = &webIcons;
+        options.webIconResolver = webIcons;
         if (adjust) {
             adjust(options);
         }
@@ -155,7 +155,7 @@ protected:
     std::shared_ptr<InMemoryPairingTokenStore> tokens =
         std::make_shared<InMemoryPairingTokenStore>();
     std::shared_ptr<AnnouncedCode> announced = std::make_shared<AnnouncedCode>();
-    NoWebIcons webIcons;
+    std::shared_ptr<NoWebIcons> webIcons = std::make_shared<NoWebIcons>();
     std::unique_ptr<QuorixMacServerController> controller;
     int pairingsCompleted = 0;
 };
@@ -168,6 +168,7 @@ TEST_F(QuorixMacServerControllerTest, startsOnItsDefaultLayoutWhenNothingIsStore
               std::tuple("ページ 1", 0, GradientPreset::custom, 3, 5));
     EXPECT_TRUE(page.buttons.empty());
     EXPECT_EQ(controller->editorState().syncStatusText().toStdString(), "スマホ未同期");
+    EXPECT_EQ(controller->editorState().webIconResolver(), webIcons);
 
     // The next run finds it stored and keeps it.
     controller.reset();

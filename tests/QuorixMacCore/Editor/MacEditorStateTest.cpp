@@ -5,14 +5,17 @@
 #include "QuorixMacCore/Editor/ShortcutsRunURL.h"
 #include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/TestImages.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPromise>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 
 #include <array>
 #include <gtest/gtest.h>
@@ -97,7 +100,7 @@ protected:
         auto clock = [tick = 0]() mutable { return Date(1'790'000'000s) + ++tick * 1500ms + 7ns; };
         auto made = std::make_unique<MacEditorState>(
             std::move(layout), QStringLiteral("スマホ未同期"), scanner, store(), resolver,
-            MacEditorState::Options{clock, nullptr});
+            MacEditorState::Options{clock, taskPool});
         made->setOnDirty([this] { ++dirtyCalls; });
         return made;
     }
@@ -106,6 +109,12 @@ protected:
                 std::make_shared<RootedApplicationDirectories>(root.path())};
     }
     std::optional<LayoutRecord> stored() const { return store().load(); }
+    void writeApp(const char* id, const QByteArray& extra) const {
+        QDir(root.path()).mkpath(QStringLiteral("apps"));
+        QFile entry(root.filePath(QStringLiteral("apps/%1.desktop").arg(QLatin1String(id))));
+        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
+        entry.write("[Desktop Entry]\nType=Application\nName=App\n" + extra);
+    }
 
     QTemporaryDir root;
     std::shared_ptr<testsupport::InMemoryUserDefaults> defaults =
@@ -113,11 +122,12 @@ protected:
     std::shared_ptr<InstalledAppsScanner> scanner =
         std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{root.filePath(QStringLiteral("apps"))}, {}}));
-    FakeWebIconResolver resolver;
+    std::shared_ptr<FakeWebIconResolver> resolver = std::make_shared<FakeWebIconResolver>();
+    QThreadPool* taskPool = nullptr;
     int dirtyCalls = 0;
 };
 
-TEST_F(MacEditorStateTest, startsOnTheFirstStoredPageAndSendsOnlyANormalisedLayout) {
+TEST_F(MacEditorStateTest, startsOnTheFirstStoredPageAndKeepsALayoutNeedingNoChanges) {
     const LayoutRecord plain = layoutOf({page(1, {button(1), button(0)}), page(0)});
     const auto state = makeState(plain);
     EXPECT_EQ(state->layout(), plain);
@@ -126,16 +136,6 @@ TEST_F(MacEditorStateTest, startsOnTheFirstStoredPageAndSendsOnlyANormalisedLayo
     EXPECT_FALSE(state->pendingSyncLayout());
     EXPECT_EQ(stored(), plain);
     EXPECT_EQ(state->pageNumberTitle(plain.pages[0].id), QStringLiteral("2ページ目"));
-
-    const LayoutRecord placeholder = layoutOf(
-        {page(0, {button(0, IconRef::appIcon(std::string(shortcutsBundleID)), key("space"))})});
-    const auto normalised = makeState(placeholder);
-    EXPECT_EQ(normalised->layout().pages[0].buttons[0].action,
-              ActionSpec::openURL(shortcutsRunURL("")));
-    EXPECT_NE(normalised->layout().updatedAt, placeholder.updatedAt);
-    EXPECT_EQ(normalised->pendingSyncLayout(), normalised->layout());
-    EXPECT_EQ(stored(), wire(normalised->layout()));
-    EXPECT_EQ(dirtyCalls, 0);
 }
 
 TEST_F(MacEditorStateTest, anEditStampsSavesKeepsPendingAndNotifiesOnlyRealChanges) {
@@ -341,25 +341,31 @@ TEST_F(MacEditorStateTest, takesThePhonesLayoutOnlyWithoutDifferentUnsentEdits) 
     EXPECT_FALSE(state->pendingSyncLayout());
 }
 
-TEST_F(MacEditorStateTest, sendsANormalisedPhoneLayoutBackAndKeepsUndo) {
+TEST_F(MacEditorStateTest, sendsANormalisedLayoutBackWhetherLoadedOrReplacedAndKeepsUndo) {
+    const LayoutRecord normalisable = layoutOf(
+        {page(0, {button(0, IconRef::custom({1, 2, 3}), opening("https://m.YouTube.com/watch")),
+                  button(1, IconRef::appIcon(std::string(shortcutsBundleID)), key("space"))})});
+    const auto loaded = makeState(normalisable);
+    EXPECT_EQ(dirtyCalls, 0);
     const LayoutRecord mac = layoutOf({page(0, {button(0)})});
-    const auto state = makeState(mac);
-    state->addPage();
-    state->markSynced();
-
-    const LayoutRecord phone = layoutOf(
-        {page(0, {button(0, IconRef::custom({1, 2, 3}), opening("https://m.YouTube.com/watch"))})});
-    state->replaceLayout(phone);
-
-    const QuorixButtonRecord& brand = state->layout().pages[0].buttons[0];
-    EXPECT_TRUE(std::holds_alternative<IconRef::Favicon>(brand.icon.value));
-    EXPECT_EQ(brand.colorGradient, webIconGradient());
-    EXPECT_EQ(state->pendingSyncLayout(), state->layout());
+    const auto replaced = makeState(mac);
+    replaced->addPage();
+    replaced->markSynced();
+    replaced->replaceLayout(normalisable);
     EXPECT_EQ(dirtyCalls, 2);
-    EXPECT_EQ(stored(), wire(state->layout()));
+    EXPECT_EQ(stored(), wire(replaced->layout()));
 
-    state->undo();
-    EXPECT_EQ(state->layout().pages, mac.pages) << "the state before the last Mac edit";
+    for (const MacEditorState* state : {loaded.get(), replaced.get()}) {
+        const QuorixButtonRecord& brand = state->layout().pages[0].buttons[0];
+        EXPECT_TRUE(std::holds_alternative<IconRef::Favicon>(brand.icon.value));
+        EXPECT_EQ(brand.colorGradient, webIconGradient());
+        EXPECT_EQ(state->layout().pages[0].buttons[1].action,
+                  ActionSpec::openURL(shortcutsRunURL("")));
+        EXPECT_NE(state->layout().updatedAt, normalisable.updatedAt);
+        EXPECT_EQ(state->pendingSyncLayout(), state->layout());
+    }
+    replaced->undo();
+    EXPECT_EQ(replaced->layout().pages, mac.pages) << "the state before the last Mac edit";
 }
 
 class MacEditorStateWebIcons : public MacEditorStateTest {
@@ -369,9 +375,9 @@ protected:
         state->updateSelectedButtonResolvingWebIcon(IconRef::favicon(url(site)), std::nullopt,
                                                     opening(site));
     }
-    void answerLast(WebIconData data = QByteArray("\x89PNG")) {
-        resolver.answer(resolver.promises.size() - 1, std::move(data));
-        QTest::qWait(20);
+    void answerLast(WebIconData data = Bytes{0x89, 'P', 'N', 'G'}) {
+        resolver->answer(resolver->promises.size() - 1, std::move(data));
+        QCoreApplication::sendPostedEvents();
     }
 
     LayoutRecord layout = layoutOf({page(0, {button(0), button(1)})});
@@ -380,7 +386,7 @@ protected:
 
 TEST_F(MacEditorStateWebIcons, storesAFetchedIconOnlyWhileTheButtonStillWantsIt) {
     editToSite("https://Example.org/some/page");
-    ASSERT_EQ(resolver.requests, std::vector<std::string>{"https://Example.org/some/page"});
+    ASSERT_EQ(resolver->requests, std::vector<std::string>{"https://Example.org/some/page"});
     answerLast();
     const QuorixButtonRecord& edited = state->layout().pages[0].buttons[0];
     EXPECT_EQ(edited.icon, IconRef::custom({0x89, 'P', 'N', 'G'}));
@@ -395,7 +401,7 @@ TEST_F(MacEditorStateWebIcons, storesAFetchedIconOnlyWhileTheButtonStillWantsIt)
     state->updateSelectedButton(IconRef::sfSymbol("bolt"), std::nullopt, std::nullopt);
     editToSite("https://example.net/");
     const LayoutRecord before = state->layout();
-    resolver.answer(1, QByteArray("png"));
+    resolver->answer(1, Bytes{'p', 'n', 'g'});
     answerLast(std::nullopt);
     EXPECT_EQ(state->layout(), before);
 
@@ -406,21 +412,16 @@ TEST_F(MacEditorStateWebIcons, storesAFetchedIconOnlyWhileTheButtonStillWantsIt)
 
 TEST_F(MacEditorStateWebIcons, fetchesForTheLoadedLayoutButNeverForBrandSites) {
     editToSite("https://www.youtube.com/watch?v=1");
-    EXPECT_TRUE(resolver.requests.empty());
+    EXPECT_TRUE(resolver->requests.empty());
 
     makeState(layoutOf({page(0, {button(0, IconRef::favicon(url("https://b.example/")),
                                         opening("https://a.example/"))})}))
         ->resolveWebIconsForCurrentLayout();
-    EXPECT_EQ(resolver.requests, std::vector<std::string>{"https://a.example/"});
+    EXPECT_EQ(resolver->requests, std::vector<std::string>{"https://a.example/"});
 }
 
 TEST_F(MacEditorStateTest, loadsTheApplicationCatalogueOnceInTheBackground) {
-    QDir(root.path()).mkpath(QStringLiteral("apps"));
-    QFile entry(root.filePath(QStringLiteral("apps/org.example.Notes.desktop")));
-    ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-    entry.write("[Desktop Entry]\nType=Application\nName=Notes\n");
-    entry.close();
-
+    writeApp("org.example.Notes", "");
     const auto state = makeState(layoutOf({page(0, {button(0)})}));
     QSignalSpy appsSpy(state.get(), &MacEditorState::installedAppsChanged);
     state->loadInstalledAppsIfNeeded();
@@ -429,14 +430,53 @@ TEST_F(MacEditorStateTest, loadsTheApplicationCatalogueOnceInTheBackground) {
     EXPECT_EQ(appsSpy.count(), 1);
     ASSERT_TRUE(state->appInfo("org.example.Notes"));
     EXPECT_FALSE(state->appInfo("org.example.notes"));
+}
 
-    // Without an icon to render, the button refers to the application.
-    state->addInstalledAppToSelectedPage(*state->appInfo("org.example.Notes"));
-    state->selectInstalledApp(*state->appInfo("org.example.Notes"), "/opt/notes");
-    const QuorixButtonRecord& added = *state->selectedButton();
-    EXPECT_EQ(added.icon, IconRef::appIcon("org.example.Notes"));
-    EXPECT_EQ(added.colorGradient, (ColorGradient{"#ffffff", "#e5e7eb", 135}));
-    EXPECT_EQ(added.action, ActionSpec::launchApp("org.example.Notes", "/opt/notes"));
+TEST_F(MacEditorStateTest, appliesAnApplicationIconRenderedLaterOnlyToAButtonStillShowingTheApp) {
+    const QString iconPath = root.filePath(QStringLiteral("notes.png"));
+    ASSERT_TRUE(test::twoToneImage(64, 32, Qt::red, Qt::blue).save(iconPath));
+    writeApp("org.example.Notes", "Icon=" + iconPath.toUtf8() + "\n");
+    const AppInfo notes{"Notes", "org.example.Notes", ""};
+    // One worker, held until the edits are done, so every render arrives late.
+    QThreadPool pool;
+    pool.setMaxThreadCount(1);
+    QSemaphore gate;
+    pool.start([&gate] { gate.acquire(); });
+    taskPool = &pool;
+    const auto state = makeState(layoutOf({page(0, {button(0)})}));
+    const UUID first = state->layout().pages[0].buttons[0].id;
+
+    // Three renders: one for a button that keeps the reference, one for a button edited
+    // to a symbol since, one for a button undone since.
+    state->addInstalledAppToSelectedPage(notes);
+    EXPECT_EQ(state->selectedButton()->icon, IconRef::appIcon(notes.bundleID)) << "at once";
+    state->selectButton(first);
+    state->selectInstalledApp(notes, "/opt/notes");
+    EXPECT_EQ(state->selectedButton()->action, ActionSpec::launchApp(notes.bundleID, "/opt/notes"));
+    state->updateSelectedButton(IconRef::sfSymbol("bolt"), std::nullopt, std::nullopt);
+    state->addInstalledAppToSelectedPage(notes);
+    state->undo();
+    const std::size_t undoDepth = state->undoDepth();
+    const int dirtyBefore = dirtyCalls;
+
+    gate.release();
+    pool.waitForDone();
+    QCoreApplication::sendPostedEvents();
+
+    const std::vector<IconRef> icons = each(state->layout().pages[0], &QuorixButtonRecord::icon);
+    ASSERT_EQ(icons.size(), 2U);
+    EXPECT_EQ(icons[0], IconRef::sfSymbol("bolt"));
+    const auto* rendered = std::get_if<IconRef::Custom>(&icons[1].value);
+    ASSERT_TRUE(rendered) << "the button that still shows the application";
+    EXPECT_EQ(test::decodedImage(rendered->data, "png")->size(), QSize(64, 32));
+    EXPECT_EQ(dirtyCalls, dirtyBefore + 1);
+    EXPECT_EQ(state->undoDepth(), undoDepth) << "no step of its own";
+    EXPECT_EQ(state->pendingSyncLayout(), state->layout());
+    EXPECT_EQ(stored(), wire(state->layout()));
+
+    // Rendered once, the icon comes at once.
+    state->addInstalledAppToSelectedPage(notes);
+    EXPECT_EQ(state->selectedButton()->icon, icons[1]);
 }
 
 } // namespace

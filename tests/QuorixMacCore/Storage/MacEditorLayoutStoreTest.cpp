@@ -1,7 +1,7 @@
 #include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
 
+#include "QuorixMacCore/Platform/RasterImages.h"
 #include "QuorixMacCore/Storage/LayoutIconDataCompactor.h"
-#include "QuorixMacCore/Storage/MacIconDataNormalizer.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
 #include "QuorixMacCore/Support/TestImages.h"
 #include "QuorixProtocol/ProtocolJSON.h"
@@ -63,46 +63,39 @@ protected:
 TEST_F(MacEditorLayoutStoreTest, replacesAnIconOnlyByASmallerPNGOfAtMost512Pixels) {
     // Coarse noise: its PNG is far larger than the small JPEG.
     const Bytes noisyPhoto = encodedImage(test::noiseImage(2000, 1000), "jpeg", 5);
-    ASSERT_GT(MacIconDataNormalizer::normalizedPNGData(noisyPhoto, 512)->size(), noisyPhoto.size());
-    struct Case {
-        const char* name;
-        Bytes data;
-        std::optional<QSize> replacedBy;
-    };
-    const std::vector<Case> cases{
+    ASSERT_GT(RasterImages::normalizedPNGData(noisyPhoto, 512)->size(), noisyPhoto.size());
+    // As phones send them: uncompressed, megabytes.
+    const Bytes tiffPhoto = encodedImage(test::twoToneImage(2000, 1100, Qt::red, Qt::blue), "tiff");
+    ASSERT_GT(tiffPhoto.size(), 6'000'000U);
+    const std::tuple<const char*, Bytes, std::optional<QSize>> cases[] = {
         {"large photo that shrinks", flatPhoto, QSize(512, 256)},
+        {"TIFF photo", tiffPhoto, QSize(512, 282)},
         {"large photo whose PNG would be larger", noisyPhoto, std::nullopt},
-        // Stored without compression: re-encoding would shrink it, but it is small enough.
+        // Stored without compression: re-encoding shrinks both, but only one is too large.
         {"icon at the limit",
          encodedImage(test::twoToneImage(512, 512, Qt::green, Qt::red), "png", -1, 0),
          std::nullopt},
-        {"photo turned by its Exif tag",
-         test::withExifOrientation(
-             encodedImage(test::twoToneImage(1000, 600, Qt::red, Qt::blue), "jpeg", 95), 6),
-         QSize(307, 512)},
+        {"icon a pixel over the limit",
+         encodedImage(test::twoToneImage(100, 513, Qt::green, Qt::red), "png", -1, 0),
+         QSize(100, 512)},
         {"bytes that are no image", Bytes{'{', '}'}, std::nullopt},
     };
-    for (const Case& each : cases) {
-        SCOPED_TRACE(each.name);
+    for (const auto& [name, data, replacedBy] : cases) {
+        SCOPED_TRACE(name);
         const LayoutRecord original = layoutWithIcons(
-            {IconRef::custom(each.data), IconRef::sfSymbol("star"), IconRef::appIcon("a.b")});
+            {IconRef::custom(data), IconRef::sfSymbol("star"), IconRef::appIcon("a.b")});
         const LayoutIconDataCompactor::Compacted compacted =
             LayoutIconDataCompactor::compact(original);
 
-        EXPECT_EQ(compacted.changed, each.replacedBy.has_value());
+        EXPECT_EQ(compacted.changed, replacedBy.has_value());
         EXPECT_EQ(compacted.layout.updatedAt, original.updatedAt);
-        if (!each.replacedBy) {
+        if (!replacedBy) {
             EXPECT_EQ(compacted.layout, original);
             continue;
         }
         const std::optional<QImage> png = decodedImage(customData(compacted.layout), "png");
         ASSERT_TRUE(png);
-        EXPECT_EQ(png->size(), *each.replacedBy);
-        if (png->height() > png->width()) {
-            // A quarter turn clockwise brings the red top to the right.
-            EXPECT_GT(png->pixelColor(286, 256).red(), 200);
-            EXPECT_GT(png->pixelColor(20, 256).blue(), 200);
-        }
+        EXPECT_EQ(png->size(), *replacedBy);
     }
 }
 
