@@ -1,10 +1,11 @@
 #include "QuorixMacCore/Support/PrivateDNSSDDaemons.h"
 
+#include "QuorixMacCore/Support/Waiting.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -198,14 +199,8 @@ void PrivateDNSSDDaemons::stopBus() {
 std::vector<BrowsedService> PrivateDNSSDDaemons::browse(const QString& type) const {
     QProcess browser;
     browser.start(QStringLiteral("avahi-browse"), {QStringLiteral("-rtp"), type});
-    const QDeadlineTimer deadline(browseTimeout);
-    while (!browser.waitForFinished(50)) {
-        if (browser.state() == QProcess::NotRunning || deadline.hasExpired()) {
-            break;
-        }
-        QCoreApplication::processEvents();
-    }
-    if (browser.state() != QProcess::NotRunning) {
+    // Runs events meanwhile: a registrar under test hears from the responder through them.
+    if (!waitUntil([&] { return browser.state() == QProcess::NotRunning; }, browseTimeout)) {
         browser.kill();
         browser.waitForFinished();
     }
@@ -238,22 +233,11 @@ std::vector<BrowsedService> PrivateDNSSDDaemons::browseUntil(
     const QDeadlineTimer deadline(timeout);
     std::vector<BrowsedService> services = browse(type);
     while (!accept(services) && !deadline.hasExpired()) {
-        pumpUntil([] { return false; }, std::chrono::milliseconds(200));
+        // avahi-browse prints what it knows and exits; give the responders time to learn more.
+        waitUntil([] { return false; }, std::chrono::milliseconds(200));
         services = browse(type);
     }
     return services;
-}
-
-bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const QDeadlineTimer deadline(timeout);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
 }
 
 namespace {

@@ -78,10 +78,6 @@ private:
     int m_turnLock = -1;
 };
 
-/// Runs the event loop until `condition` holds or `timeout` passes; whether it held.
-bool pumpUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(20));
-
 /// The service of that instance name among those browsed, if it is there.
 std::optional<BrowsedService> findService(const std::vector<BrowsedService>& services,
                                           const QString& name);
