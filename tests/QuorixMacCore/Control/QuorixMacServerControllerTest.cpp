@@ -154,7 +154,12 @@ TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
 
     // A new code for the pairing window is advertised too.
     made.prepareFreshPairingCodeForDisplay();
-    EXPECT_TRUE(waitUntil([&] { return announced->lastPairingCode() == made.pairingCode(); }));
+    EXPECT_TRUE(waitUntil([&] {
+        std::scoped_lock lock(announced->mutex);
+        return !announced->registrations.empty() &&
+               announced->registrations.back().txtRecord.back() ==
+                   TXTRecordEntry{QStringLiteral("pairingCode"), made.pairingCode()};
+    }));
 
     made.stop();
     EXPECT_FALSE(made.isRunning());

@@ -185,14 +185,3 @@ TEST(FilePairingTokenStore, skipsTheSaveWhenItsFolderCannotBeMade) {
     EXPECT_FALSE(store.contains(tokenA));
     EXPECT_EQ(readFile(blocker), "a file where a folder should be");
 }
-
-TEST(CompositePairingTokenStore, savesEverywhereAndKnowsWhatAnyKnows) {
-    const auto first = std::make_shared<InMemoryPairingTokenStore>();
-    const auto second = std::make_shared<InMemoryPairingTokenStore>();
-    second->save(tokenB);
-    CompositePairingTokenStore store({first, second});
-    EXPECT_TRUE(store.contains(tokenB));
-    store.save(tokenA);
-    EXPECT_TRUE(first->contains(tokenA) && second->contains(tokenA));
-    EXPECT_FALSE(CompositePairingTokenStore({}).contains(tokenA));
-}

@@ -52,6 +52,57 @@ QString busSocketPath() {
     return directory.filePath(QStringLiteral("bus"));
 }
 
+// avahi-browse writes bytes outside printable ASCII, and its separators, as "\DDD"
+// (decimal) and escapes "\" and "." (names) or "\" and "\"" (TXT) with a backslash.
+QByteArray unescapedBytes(QStringView text) {
+    QByteArray bytes;
+    const QByteArray raw = text.toUtf8();
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\' || i + 1 == raw.size()) {
+            bytes.append(raw[i]);
+            continue;
+        }
+        const QByteArray digits = raw.mid(i + 1, 3);
+        bool isNumber = false;
+        const int value = digits.toInt(&isNumber);
+        if (digits.size() == 3 && isNumber) {
+            bytes.append(char(value));
+            i += 3;
+        } else {
+            bytes.append(raw[++i]);
+        }
+    }
+    return bytes;
+}
+
+/// The name avahi-browse prints for a service, unescaped ("\032" is a space, "\." a dot).
+QString unescapedBrowseField(QStringView field) {
+    return QString::fromUtf8(unescapedBytes(field));
+}
+
+/// The TXT strings of avahi-browse's parsable output ("\"a=1\" \"b=2\"").
+std::map<QString, QString> parsedBrowseTXT(QStringView field) {
+    std::map<QString, QString> txt;
+    qsizetype i = 0;
+    while (true) {
+        const qsizetype open = field.indexOf(u'"', i);
+        if (open < 0) {
+            break;
+        }
+        qsizetype close = open + 1;
+        while (close < field.size() && field[close] != u'"') {
+            close += field[close] == u'\\' ? 2 : 1;
+        }
+        const QString entry = QString::fromUtf8(
+            unescapedBytes(field.sliced(open + 1, std::min(close, field.size()) - open - 1)));
+        const qsizetype equals = entry.indexOf(u'=');
+        txt[equals < 0 ? entry : entry.left(equals)] =
+            equals < 0 ? QString() : entry.mid(equals + 1);
+        i = close + 1;
+    }
+    return txt;
+}
+
 } // namespace
 
 QByteArray PrivateDNSSDDaemons::systemBusAddress() {
@@ -238,59 +289,6 @@ std::vector<BrowsedService> PrivateDNSSDDaemons::browseUntil(
         services = browse(type);
     }
     return services;
-}
-
-namespace {
-
-// avahi-browse writes bytes outside printable ASCII, and its separators, as "\DDD"
-// (decimal) and escapes "\" and "." (names) or "\" and "\"" (TXT) with a backslash.
-QByteArray unescapedBytes(QStringView text) {
-    QByteArray bytes;
-    const QByteArray raw = text.toUtf8();
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '\\' || i + 1 == raw.size()) {
-            bytes.append(raw[i]);
-            continue;
-        }
-        const QByteArray digits = raw.mid(i + 1, 3);
-        bool isNumber = false;
-        const int value = digits.toInt(&isNumber);
-        if (digits.size() == 3 && isNumber) {
-            bytes.append(char(value));
-            i += 3;
-        } else {
-            bytes.append(raw[++i]);
-        }
-    }
-    return bytes;
-}
-
-} // namespace
-
-QString unescapedBrowseField(QStringView field) {
-    return QString::fromUtf8(unescapedBytes(field));
-}
-
-std::map<QString, QString> parsedBrowseTXT(QStringView field) {
-    std::map<QString, QString> txt;
-    qsizetype i = 0;
-    while (true) {
-        const qsizetype open = field.indexOf(u'"', i);
-        if (open < 0) {
-            break;
-        }
-        qsizetype close = open + 1;
-        while (close < field.size() && field[close] != u'"') {
-            close += field[close] == u'\\' ? 2 : 1;
-        }
-        const QString entry = QString::fromUtf8(
-            unescapedBytes(field.sliced(open + 1, std::min(close, field.size()) - open - 1)));
-        const qsizetype equals = entry.indexOf(u'=');
-        txt[equals < 0 ? entry : entry.left(equals)] =
-            equals < 0 ? QString() : entry.mid(equals + 1);
-        i = close + 1;
-    }
-    return txt;
 }
 
 std::optional<BrowsedService> findService(const std::vector<BrowsedService>& services,

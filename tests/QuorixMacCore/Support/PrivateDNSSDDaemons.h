@@ -82,10 +82,4 @@ private:
 std::optional<BrowsedService> findService(const std::vector<BrowsedService>& services,
                                           const QString& name);
 
-/// The name avahi-browse prints for a service, unescaped ("\032" is a space, "\." a dot).
-QString unescapedBrowseField(QStringView field);
-
-/// The TXT strings of avahi-browse's parsable output ("\"a=1\" \"b=2\"").
-std::map<QString, QString> parsedBrowseTXT(QStringView field);
-
 } // namespace quorix::testing

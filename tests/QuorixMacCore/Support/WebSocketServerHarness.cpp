@@ -8,14 +8,9 @@
 namespace quorix::testing {
 
 LayoutRecord layoutNamed(const std::string& pageName) {
-    PageRecord page;
-    page.id = UUID::random();
-    page.name = pageName;
-    LayoutRecord layout;
-    layout.id = UUID::random();
-    layout.pages = {page};
-    layout.updatedAt = Date(std::chrono::seconds(1'700'000'000));
-    return layout;
+    return {.id = UUID::random(),
+            .pages = {{.id = UUID::random(), .name = pageName}},
+            .updatedAt = Date(std::chrono::seconds(1'700'000'000))};
 }
 
 std::vector<TXTRecordEntry>
@@ -70,18 +65,6 @@ std::vector<ActionSpec> ControllableActionExecutor::actions() const {
     return m_actions;
 }
 
-QString RegistrarLog::lastPairingCode() {
-    std::scoped_lock lock(mutex);
-    if (!registrations.empty()) {
-        for (const TXTRecordEntry& entry : registrations.back().txtRecord) {
-            if (entry.key == u"pairingCode") {
-                return entry.value;
-            }
-        }
-    }
-    return {};
-}
-
 std::optional<ServiceRegistrationError>
 RecordingRegistrar::registerService(const ServiceRegistration& registration) {
     std::scoped_lock lock(m_log->mutex);
@@ -102,28 +85,22 @@ namespace {
 std::mutex capturedMutex;
 QStringList captured;
 
-void capture(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtWarningMsg) {
-        std::scoped_lock lock(capturedMutex);
-        captured.append(message);
-    }
-}
-
 } // namespace
 
-WarningCapture::WarningCapture() {
+QStringList warningsDuring(const std::function<void()>& work) {
     {
         std::scoped_lock lock(capturedMutex);
         captured.clear();
     }
-    m_previous = qInstallMessageHandler(capture);
-}
-
-WarningCapture::~WarningCapture() {
-    qInstallMessageHandler(m_previous);
-}
-
-QStringList WarningCapture::warnings() const {
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg) {
+                std::scoped_lock lock(capturedMutex);
+                captured.append(text);
+            }
+        });
+    work();
+    qInstallMessageHandler(previous);
     std::scoped_lock lock(capturedMutex);
     return captured;
 }

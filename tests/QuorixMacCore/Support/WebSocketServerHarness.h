@@ -60,9 +60,6 @@ struct RegistrarLog {
     int unregistrations = 0;
     /// What every registration fails with, if set.
     std::optional<ServiceRegistrationError> refusal;
-
-    /// The pairing code of the last registration, or an empty text.
-    QString lastPairingCode();
 };
 
 /// Announces nothing and records everything in its log.
@@ -81,19 +78,8 @@ private:
     bool m_registered = false;
 };
 
-/// Collects the warnings logged from any thread while it exists.
-class WarningCapture {
-public:
-    WarningCapture();
-    ~WarningCapture();
-    WarningCapture(const WarningCapture&) = delete;
-    WarningCapture& operator=(const WarningCapture&) = delete;
-
-    QStringList warnings() const;
-
-private:
-    QtMessageHandler m_previous;
-};
+/// The warnings logged from any thread while `work` ran.
+QStringList warningsDuring(const std::function<void()>& work);
 
 /// What a harness's server is made with.
 struct WebSocketServerSetup {

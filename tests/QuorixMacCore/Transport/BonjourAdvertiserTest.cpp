@@ -31,12 +31,13 @@ TEST(BonjourAdvertiser, announcesTheListenerUntilItIsGoneOrSaysOnceWhyNot) {
     QTcpServer idle;
     log->refusal = ServiceRegistrationError{-65537};
     for (const auto& [refused, code] : {std::pair{&listening, -65537}, std::pair{&idle, -65542}}) {
-        const testing::WarningCapture capture;
-        const auto error = advertiser.attach(refused, u"Desk");
+        std::optional<ServiceRegistrationError> error;
+        const QStringList warnings =
+            testing::warningsDuring([&] { error = advertiser.attach(refused, u"Desk"); });
         ASSERT_TRUE(error) << code;
         EXPECT_EQ(error->code, code);
         EXPECT_EQ(advertiser.listener(), refused);
-        EXPECT_EQ(capture.warnings(),
+        EXPECT_EQ(warnings,
                   QStringList(QStringLiteral("Not advertising \"Desk\" on the local network: ") +
                               error->description()));
     }

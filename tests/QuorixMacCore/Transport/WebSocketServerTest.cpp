@@ -24,27 +24,6 @@ using Server = QuorixServerMessage;
 const Server notAuthenticated{Server::AuthFailure{AuthFailureReason::notAuthenticated}};
 const QByteArray closeFrame("\x88\x00", 2);
 
-TEST(WebSocketServer, startsStopsAndStartsAgainOnTheSamePort) {
-    WebSocketServerHarness harness;
-    const std::uint16_t port = harness.start();
-    ASSERT_NE(port, 0);
-    WebSocketTestClient before;
-    ASSERT_TRUE(before.open(port));
-    ASSERT_TRUE(testing::waitUntil([&] { return harness.server->sessionCount() == 1; }));
-
-    harness.server->stop();
-    EXPECT_EQ(harness.server->sessionCount(), 0u);
-    EXPECT_TRUE(before.waitForDisconnect());
-    EXPECT_EQ(harness.server->port(), port);
-
-    const auto again = harness.server->start(port, false);
-    ASSERT_TRUE(again) << again.error().description().toStdString();
-    EXPECT_EQ(*again, port);
-    WebSocketTestClient after;
-    ASSERT_TRUE(after.open(port));
-    EXPECT_EQ(after.exchange({Client::RequestState{}}), notAuthenticated);
-}
-
 TEST(WebSocketServer, aFailedStartSaysWhyAndLeavesNothingOpen) {
     WebSocketServerHarness harness;
     QTcpServer occupant;
@@ -156,17 +135,32 @@ TEST(WebSocketServer, servesWithoutAnnouncingWhenNoResponderAnswersAndSaysSo) {
     WebSocketServerHarness harness;
     const ServiceRegistrationError noResponder{-65537};
     harness.registrarLog->refusal = noResponder;
-    const testing::WarningCapture capture;
-    ASSERT_NE(harness.start(true), 0);
-    WebSocketTestClient phone;
-    EXPECT_TRUE(harness.pair(phone));
-    harness.server->stop();
-    EXPECT_EQ(capture.warnings(),
+    const QStringList warnings = testing::warningsDuring([&] {
+        ASSERT_NE(harness.start(true), 0);
+        WebSocketTestClient phone;
+        EXPECT_TRUE(harness.pair(phone));
+        harness.server->stop();
+    });
+    EXPECT_EQ(warnings,
               QStringList(QStringLiteral("Running without advertising on the local network: ") +
                           noResponder.description()));
 }
 
 using StartedServer = testing::StartedServerTest;
+
+TEST_F(StartedServer, stopsAndStartsAgainOnTheSamePort) {
+    harness.server->stop();
+    EXPECT_EQ(harness.server->sessionCount(), 0u);
+    EXPECT_TRUE(phone.waitForDisconnect());
+    EXPECT_EQ(harness.server->port(), port);
+
+    const auto again = harness.server->start(port, false);
+    ASSERT_TRUE(again) << again.error().description().toStdString();
+    EXPECT_EQ(*again, port);
+    WebSocketTestClient after;
+    ASSERT_TRUE(after.open(port));
+    EXPECT_EQ(after.exchange({Client::RequestState{}}), notAuthenticated);
+}
 
 TEST_F(StartedServer, broadcastReachesAuthenticatedPhonesOnly) {
     WebSocketTestClient second;
