@@ -53,6 +53,8 @@ SerialQueue::SerialQueue(const QString& label)
 }
 
 SerialQueue::~SerialQueue() {
+    // Waiting for its own thread would never end. No work on the queue can reach its owner,
+    // so only an owner that hands itself to that work gets here.
     if (isCurrent()) {
         qFatal("The serial queue %s was destroyed by its own work", qPrintable(label()));
     }
@@ -80,20 +82,25 @@ QString SerialQueue::label() const {
     return m_core->thread.objectName();
 }
 
+QObject* SerialQueue::context() const {
+    return m_core->context;
+}
+
 void SerialQueue::sync(const std::function<void()>& work) {
     if (isCurrent()) {
         work();
         return;
     }
-    // Released when the item has run, or when it is dropped without running, so that no
-    // caller waits for a queue that will never get to it.
-    struct Release {
-        std::shared_ptr<QSemaphore> done = std::make_shared<QSemaphore>();
-        ~Release() { done->release(); }
-    };
-    auto release = std::make_shared<Release>();
-    const std::shared_ptr<QSemaphore> done = release->done;
-    handle().post([&work, release = std::move(release)] { work(); });
+    // An item the queue accepted runs before its last one, so this never waits for a
+    // queue that is ending. Shared, because the queue may still be releasing it when the
+    // wait here is over.
+    const auto done = std::make_shared<QSemaphore>();
+    if (!post([&work, done] {
+            work();
+            done->release();
+        })) {
+        return;
+    }
     done->acquire();
 }
 

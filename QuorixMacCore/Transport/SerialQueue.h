@@ -53,7 +53,11 @@ public:
 
     QString label() const;
     Handle handle() const { return Handle(m_core); }
+    bool post(std::function<void()> work) const { return handle().post(std::move(work)); }
     bool isCurrent() const { return handle().isCurrent(); }
+    /// The object living on the queue's thread (see `Handle::context`); alive as long as
+    /// the queue.
+    QObject* context() const;
 
     /// Runs `work` on the queue and waits for it; runs it at once when called on the
     /// queue itself.

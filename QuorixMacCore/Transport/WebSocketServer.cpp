@@ -248,29 +248,29 @@ Expected<std::uint16_t, WebSocketServerError> WebSocketServer::start(std::uint16
     };
     const auto attempt = std::make_shared<Attempt>();
     const std::weak_ptr<State> weakState = m_state;
-    m_listenerQueue.handle().post(
-        [weakState, attempt, port, advertiseBonjour, queue = m_listenerQueue.handle()] {
-            const auto state = weakState.lock();
-            if (!state) {
-                attempt->finished.release();
-                return;
-            }
-            state->closeListener();
-            auto* listener = new Listener(weakState, queue.context());
-            if (!listener->listen(QHostAddress::Any, port)) {
-                attempt->error = WebSocketServerError::listenerFailed(listener->errorString());
-                delete listener;
-                attempt->finished.release();
-                return;
-            }
-            state->listener = listener;
-            state->port.store(listener->serverPort());
-            attempt->port = listener->serverPort();
+    QObject* listenerContext = m_listenerQueue.context();
+    m_listenerQueue.post([weakState, attempt, port, advertiseBonjour, listenerContext] {
+        const auto state = weakState.lock();
+        if (!state) {
             attempt->finished.release();
-            if (advertiseBonjour) {
-                state->advertise();
-            }
-        });
+            return;
+        }
+        state->closeListener();
+        auto* listener = new Listener(weakState, listenerContext);
+        if (!listener->listen(QHostAddress::Any, port)) {
+            attempt->error = WebSocketServerError::listenerFailed(listener->errorString());
+            delete listener;
+            attempt->finished.release();
+            return;
+        }
+        state->listener = listener;
+        state->port.store(listener->serverPort());
+        attempt->port = listener->serverPort();
+        attempt->finished.release();
+        if (advertiseBonjour) {
+            state->advertise();
+        }
+    });
     if (!attempt->finished.tryAcquire(1, static_cast<int>(startTimeout.count()))) {
         return WebSocketServerError::startTimedOut();
     }
@@ -288,7 +288,7 @@ void WebSocketServer::updatePairingCode(const QString& code) {
         std::scoped_lock lock(m_state->codeLock);
         m_state->advertisedPairingCode = code;
     }
-    m_listenerQueue.handle().post([weakState = std::weak_ptr<State>(m_state)] {
+    m_listenerQueue.post([weakState = std::weak_ptr<State>(m_state)] {
         if (const auto state = weakState.lock()) {
             state->advertise();
         }
