@@ -96,6 +96,10 @@ public:
     using Setup = WebSocketServerSetup;
 
     explicit WebSocketServerHarness(Setup setup = {});
+    /// Ends the server first: its callbacks record into the harness.
+    ~WebSocketServerHarness() { server.reset(); }
+    WebSocketServerHarness(const WebSocketServerHarness&) = delete;
+    WebSocketServerHarness& operator=(const WebSocketServerHarness&) = delete;
 
     /// Starts on any free port; the port, or 0 when the start failed.
     std::uint16_t start(bool advertise = false);

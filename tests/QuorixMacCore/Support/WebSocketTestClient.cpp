@@ -23,6 +23,12 @@ bool WebSocketTestClient::connectTo(quint16 port) {
     return m_socket.waitForConnected(limitMilliseconds);
 }
 
+bool WebSocketTestClient::connectEncrypted(quint16 port) {
+    m_socket.setPeerVerifyMode(QSslSocket::VerifyNone);
+    m_socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
+    return m_socket.waitForEncrypted(limitMilliseconds);
+}
+
 bool WebSocketTestClient::handshake() {
     sendRaw(openingRequest());
     const auto answer = readHandshakeResponse();

@@ -28,6 +28,8 @@ class WebSocketTestClient {
 public:
     /// Opens the TCP connection to 127.0.0.1; whether it connected.
     bool connectTo(quint16 port);
+    /// Connects over TLS, accepting any certificate; whether the TLS handshake completed.
+    bool connectEncrypted(quint16 port);
     /// Sends the opening request and checks the server's answer, accept value included.
     bool handshake();
     /// Connects and completes the opening handshake.
@@ -61,7 +63,7 @@ public:
 private:
     bool readMore(const QDeadlineTimer& deadline);
 
-    // Plain TCP unless the test starts encryption on it.
+    // Plain TCP unless connected with `connectEncrypted`.
     QSslSocket m_socket;
     QByteArray m_buffer;
 };

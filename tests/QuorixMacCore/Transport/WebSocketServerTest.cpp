@@ -89,9 +89,7 @@ TEST(WebSocketServer, secureModeSpeaksTLSWithTheGivenIdentity) {
               testing::txtRecord({{"fingerprint", u"AB:CD"}, {"security", u"tls"}}));
 
     WebSocketTestClient phone;
-    phone.socket().setPeerVerifyMode(QSslSocket::VerifyNone);
-    phone.socket().connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
-    ASSERT_TRUE(phone.socket().waitForEncrypted(int(testing::hangLimit.count())));
+    ASSERT_TRUE(phone.connectEncrypted(port));
     EXPECT_EQ(phone.socket().peerCertificate(), certificates.front());
     ASSERT_TRUE(phone.handshake());
     EXPECT_TRUE(phone.pair(harness.issueCode()));
