@@ -3,7 +3,6 @@
 #include "QuorixMacCore/Actions/DryRunActionExecutor.h"
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
-#include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TLSCertificateManager.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 #include "tools/PhoneConnection.h"
@@ -82,15 +81,13 @@ void handshakeAndPairing(benchmark::State& state) {
         }
         identity = std::move(made).value();
     }
-    auto pairing = std::make_shared<PairingService>(PairingConfiguration{600, 3, 300},
+    auto pairing = std::make_shared<PairingService>(PairingConfiguration::standard,
                                                     std::make_shared<InMemoryPairingTokenStore>());
-    auto listenerQueue = std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel);
-    auto connectionQueue = std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel);
     WebSocketServer server(commonName, pairing, std::make_shared<DryRunActionExecutor>(),
                            std::make_shared<InstalledAppsScanner>(),
                            secure ? TransportSecurityMode::secureSelfSigned
                                   : TransportSecurityMode::plaintextForLocalTesting,
-                           identity, QString(), listenerQueue, connectionQueue);
+                           identity, QString());
     const auto port = server.start(0, false);
     if (!port) {
         state.SkipWithError("the server did not start");

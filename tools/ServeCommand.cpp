@@ -2,7 +2,6 @@
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
 #include "QuorixMacCore/Platform/ApplicationDirectories.h"
-#include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TLSCertificateManager.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 #include "QuorixProtocol/ProtocolJSON.h"
@@ -153,14 +152,12 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
     auto pairingService = std::make_shared<PairingService>(
         PairingConfiguration::standard, std::make_shared<InMemoryPairingTokenStore>());
     const std::string code = pairingService->issueNewCode();
-    auto listenerQueue = std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel);
-    auto connectionQueue = std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel);
     auto server = std::make_unique<WebSocketServer>(
         QSysInfo::machineHostName(), pairingService, executor,
         std::make_shared<InstalledAppsScanner>(),
         identity ? TransportSecurityMode::secureSelfSigned
                  : TransportSecurityMode::plaintextForLocalTesting,
-        identity, QString::fromStdString(code), listenerQueue, connectionQueue);
+        identity, QString::fromStdString(code));
     server->setOnLayoutUpdate([&printer](const LayoutRecord& layout) {
         printer.print(event("layout", ProtocolJSON::encode(layout), "layout_received"));
     });
@@ -179,8 +176,6 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
     QGuiApplication::exec();
 
     server.reset();
-    connectionQueue->stop();
-    listenerQueue->stop();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     ::close(signalPipe[0]);

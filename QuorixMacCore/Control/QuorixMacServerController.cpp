@@ -8,7 +8,6 @@
 #include "QuorixMacCore/Pairing/PairingService.h"
 #include "QuorixMacCore/Pairing/PairingTokenStores.h"
 #include "QuorixMacCore/Platform/ApplicationDirectories.h"
-#include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TransportSecurityMode.h"
 
 #include <QCoreApplication>
@@ -17,21 +16,6 @@
 namespace quorix {
 
 namespace {
-
-// Runs `work` on the main thread unless the controller is gone by then. The server calls
-// back on its connection thread, where the controller must not be touched; the
-// application object is the one context sure to outlive any queued call.
-void onMainThread(const QPointer<QuorixMacServerController>& controller,
-                  std::function<void(QuorixMacServerController&)> work) {
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(),
-        [controller, work = std::move(work)] {
-            if (controller) {
-                work(*controller);
-            }
-        },
-        Qt::QueuedConnection);
-}
 
 Expected<TLSIdentityBundle, TLSCertificateError> makeDefaultTLSIdentity(const QString& commonName) {
     const Expected<QString, TLSCertificateError> directory =
@@ -115,17 +99,27 @@ void QuorixMacServerController::start() {
         m_deviceName, service, makeActionExecutor(), m_installedAppsScanner,
         identity ? TransportSecurityMode::secureSelfSigned
                  : TransportSecurityMode::plaintextForLocalTesting,
-        identity, code, std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel),
-        std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel),
-        m_options.serverOptions);
+        identity, code, m_options.serverOptions);
 
-    const QPointer<QuorixMacServerController> weakSelf(this);
-    server->setOnAuthenticated([weakSelf] {
-        onMainThread(weakSelf, [](QuorixMacServerController& self) { self.phoneAuthenticated(); });
+    // The server calls back on its connection thread, where the controller must not be
+    // touched. The application object is the one context sure to outlive any queued call;
+    // a call that arrives after the controller is gone, or after this run ended, does
+    // nothing.
+    const auto inThisRun = [weakSelf = QPointer(this), run = m_run](auto work) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [weakSelf, run, work = std::move(work)] {
+                if (weakSelf && weakSelf->m_run == run) {
+                    work(*weakSelf);
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    server->setOnAuthenticated([inThisRun] {
+        inThisRun([](QuorixMacServerController& self) { self.phoneAuthenticated(); });
     });
-    server->setOnLayoutUpdate([weakSelf](const LayoutRecord& layout) {
-        onMainThread(weakSelf,
-                     [layout](QuorixMacServerController& self) { self.phoneSentLayout(layout); });
+    server->setOnLayoutUpdate([inThisRun](const LayoutRecord& layout) {
+        inThisRun([layout](QuorixMacServerController& self) { self.phoneSentLayout(layout); });
     });
 
     const Expected<std::uint16_t, WebSocketServerError> started =
@@ -150,6 +144,7 @@ void QuorixMacServerController::start() {
 }
 
 void QuorixMacServerController::stop() {
+    ++m_run;
     m_autoSyncTimer.stop();
     if (m_server) {
         m_server->stop();

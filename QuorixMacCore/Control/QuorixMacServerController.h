@@ -189,6 +189,9 @@ private:
     std::optional<TLSIdentityBundle> m_tlsIdentity;
     std::shared_ptr<PairingService> m_pairingService;
     std::unique_ptr<WebSocketServer> m_server;
+    // Counts the runs, so that a phone's callback that reaches the main thread after its
+    // run was stopped is dropped instead of landing in the next one.
+    std::uint64_t m_run = 0;
     QTimer m_autoSyncTimer;
 };
 

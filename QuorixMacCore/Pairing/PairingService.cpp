@@ -82,6 +82,18 @@ std::string PairingService::issueNewCode() {
 }
 
 Expected<std::string, PairingError> PairingService::verify(std::string_view code) {
+    if (const std::optional<PairingError> refused = useUpCode(code)) {
+        return *refused;
+    }
+    // Made and saved outside the lock: the stores write files, and a code issued on the
+    // main thread meanwhile must not wait for the disk. Saved before the phone hears of
+    // it, so that a token a phone holds is always stored.
+    std::string token = m_tokenGenerator();
+    m_tokenStore->save(token);
+    return token;
+}
+
+std::optional<PairingError> PairingService::useUpCode(std::string_view code) {
     std::scoped_lock lock(m_mutex);
     const Date now = m_now();
     if (m_lockedUntil && *m_lockedUntil > now) {
@@ -96,12 +108,12 @@ Expected<std::string, PairingError> PairingService::verify(std::string_view code
         return PairingError::expiredCode();
     }
     if (constantTimeEquals(*m_activeCode, code)) {
-        std::string token = m_tokenGenerator();
-        m_tokenStore->save(token);
+        // A code pairs one phone only: a second phone racing with the same code finds
+        // none left.
         m_activeCode.reset();
         m_activeCodeExpiresAt.reset();
         m_failedAttempts = 0;
-        return token;
+        return std::nullopt;
     }
     ++m_failedAttempts;
     if (m_failedAttempts >= m_configuration.maxFailedAttempts) {

@@ -17,7 +17,8 @@ namespace quorix {
 
 /// Decides whether a phone may pair: holds at most one six-digit code, checks codes, locks
 /// pairing out after repeated wrong codes, and hands out a token for a correct one. Safe to
-/// call from several threads; issuing and verifying each run wholly under one lock.
+/// call from several threads: issuing a code and checking one each run wholly under one
+/// lock, which is never held while a token is saved.
 class PairingService {
 public:
     using Clock = std::function<Date()>;
@@ -38,7 +39,9 @@ public:
     std::string issueNewCode();
 
     /// The new token for the active code (which is then used up), or why the code was
-    /// refused. The comparison takes the same time whatever code is given.
+    /// refused. The comparison takes the same time whatever code is given. The token is in
+    /// the store when this returns; the token generator and the store may be called on
+    /// several threads at once.
     Expected<std::string, PairingError> verify(std::string_view code);
 
     /// Whether the token store knows the token; expiry and lock-out do not apply.
@@ -47,6 +50,8 @@ public:
 private:
     static TokenGenerator defaultTokenGenerator();
     std::string makeCode() const;
+    /// Checks `code` against the active one and uses it up when it matches; why not, else.
+    std::optional<PairingError> useUpCode(std::string_view code);
 
     const PairingConfiguration m_configuration;
     const std::shared_ptr<PairingTokenStore> m_tokenStore;

@@ -3,7 +3,6 @@
 #include "QuorixMacCore/Actions/ActionExecuting.h"
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
-#include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TransportLogging.h"
 #include "QuorixMacCore/Transport/WebSocketFrameCodec.h"
 #include "QuorixProtocol/ProtocolJSON.h"
@@ -72,14 +71,14 @@ bool isValidUTF8(QByteArrayView bytes) {
 } // namespace
 
 std::shared_ptr<WebSocketConnectionSession>
-WebSocketConnectionSession::create(qintptr socketDescriptor, std::shared_ptr<SerialQueue> queue,
+WebSocketConnectionSession::create(qintptr socketDescriptor, SerialQueue::Handle queue,
                                    std::shared_ptr<const Services> services, Callbacks callbacks) {
     return std::shared_ptr<WebSocketConnectionSession>(new WebSocketConnectionSession(
         socketDescriptor, std::move(queue), std::move(services), std::move(callbacks)));
 }
 
 WebSocketConnectionSession::WebSocketConnectionSession(qintptr socketDescriptor,
-                                                       std::shared_ptr<SerialQueue> queue,
+                                                       SerialQueue::Handle queue,
                                                        std::shared_ptr<const Services> services,
                                                        Callbacks callbacks)
     : m_socketDescriptor(socketDescriptor)
@@ -96,7 +95,7 @@ WebSocketConnectionSession::~WebSocketConnectionSession() {
 }
 
 void WebSocketConnectionSession::start() {
-    m_queue->post([self = shared_from_this()] { self->adoptSocket(); });
+    m_queue.post([self = shared_from_this()] { self->adoptSocket(); });
 }
 
 void WebSocketConnectionSession::cancel() {
@@ -104,10 +103,10 @@ void WebSocketConnectionSession::cancel() {
         self->abortSocket();
         self->notifyClosed();
     };
-    if (m_queue->isCurrent()) {
+    if (m_queue.isCurrent()) {
         abort();
     } else {
-        m_queue->post(std::move(abort));
+        m_queue.post(std::move(abort));
     }
 }
 
@@ -122,11 +121,11 @@ void WebSocketConnectionSession::send(const QuorixServerMessage& message) {
 }
 
 void WebSocketConnectionSession::sendRaw(QByteArray bytes) {
-    if (m_queue->isCurrent()) {
+    if (m_queue.isCurrent()) {
         write(bytes);
         return;
     }
-    m_queue->post([weak = weak_from_this(), bytes = std::move(bytes)] {
+    m_queue.post([weak = weak_from_this(), bytes = std::move(bytes)] {
         if (const auto self = weak.lock()) {
             self->write(bytes);
         }
@@ -144,11 +143,11 @@ void WebSocketConnectionSession::adoptSocket() {
     QSslSocket* secure = nullptr;
     QTcpSocket* socket = nullptr;
     if (m_services->tls) {
-        secure = new QSslSocket(m_queue->context());
+        secure = new QSslSocket(m_queue.context());
         secure->setSslConfiguration(*m_services->tls);
         socket = secure;
     } else {
-        socket = new QTcpSocket(m_queue->context());
+        socket = new QTcpSocket(m_queue.context());
     }
     if (!socket->setSocketDescriptor(m_socketDescriptor)) {
         qCWarning(lcTransport) << "Could not take over an accepted connection:"

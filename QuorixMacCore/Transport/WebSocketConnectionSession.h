@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/WebSocketLimits.h"
 #include "QuorixProtocol/Messages.h"
 
@@ -21,7 +22,6 @@ namespace quorix {
 class ActionExecuting;
 class InstalledAppsScanner;
 class PairingService;
-class SerialQueue;
 
 /// One phone's connection: completes the opening handshake, reads frames, decodes
 /// messages, enforces authentication and answers. Its socket lives on the connection
@@ -29,7 +29,8 @@ class SerialQueue;
 /// work runs on the task pool and answers from there.
 ///
 /// Held by the server's registry; everything else (tasks, posted sends) holds it weakly,
-/// so a session the server has dropped does nothing more.
+/// so a session the server has dropped does nothing more. It holds its queue weakly in
+/// turn: a session that outlives its server finds the queue gone and sends nothing.
 class WebSocketConnectionSession : public std::enable_shared_from_this<WebSocketConnectionSession> {
 public:
     /// What every session of one server shares.
@@ -57,7 +58,7 @@ public:
 
     /// A session for an accepted socket descriptor, which it owns from now on.
     static std::shared_ptr<WebSocketConnectionSession>
-    create(qintptr socketDescriptor, std::shared_ptr<SerialQueue> queue,
+    create(qintptr socketDescriptor, SerialQueue::Handle queue,
            std::shared_ptr<const Services> services, Callbacks callbacks);
 
     ~WebSocketConnectionSession();
@@ -82,7 +83,7 @@ public:
     void sendRaw(QByteArray bytes);
 
 private:
-    WebSocketConnectionSession(qintptr socketDescriptor, std::shared_ptr<SerialQueue> queue,
+    WebSocketConnectionSession(qintptr socketDescriptor, SerialQueue::Handle queue,
                                std::shared_ptr<const Services> services, Callbacks callbacks);
 
     // Everything below runs on the connection queue.
@@ -105,7 +106,7 @@ private:
     void notifyClosed();
 
     const qintptr m_socketDescriptor;
-    const std::shared_ptr<SerialQueue> m_queue;
+    const SerialQueue::Handle m_queue;
     const std::shared_ptr<const Services> m_services;
     const Callbacks m_callbacks;
 

@@ -4,7 +4,6 @@
 #include "QuorixMacCore/Transport/BonjourService.h"
 #include "QuorixMacCore/Transport/BonjourTXTRecord.h"
 #include "QuorixMacCore/Transport/LocalNetworkAddressProvider.h"
-#include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TransportLogging.h"
 #include "QuorixMacCore/Transport/WebSocketConnectionSession.h"
 #include "QuorixProtocol/ProtocolJSON.h"
@@ -34,7 +33,7 @@ QString WebSocketServerError::description() const {
 
 struct WebSocketServer::State {
     std::shared_ptr<const Session::Services> services;
-    std::shared_ptr<SerialQueue> connectionQueue;
+    SerialQueue::Handle connectionQueue;
     std::function<std::unique_ptr<ServiceRegistrar>()> makeServiceRegistrar;
     QString deviceName;
     TransportSecurityMode securityMode = TransportSecurityMode::plaintextForLocalTesting;
@@ -194,17 +193,13 @@ WebSocketServer::WebSocketServer(QString deviceName, std::shared_ptr<PairingServ
                                  std::shared_ptr<InstalledAppsScanner> installedAppsScanner,
                                  TransportSecurityMode securityMode,
                                  std::optional<TLSIdentityBundle> identityBundle,
-                                 QString advertisedPairingCode,
-                                 std::shared_ptr<SerialQueue> listenerQueue,
-                                 std::shared_ptr<SerialQueue> connectionQueue, Options options)
+                                 QString advertisedPairingCode, Options options)
     : m_deviceName(std::move(deviceName))
     , m_pairingService(std::move(pairingService))
     , m_securityMode(securityMode)
     , m_identityBundle(std::move(identityBundle))
     , m_fingerprintSHA256(m_identityBundle ? std::optional(m_identityBundle->fingerprintSHA256)
                                            : std::nullopt)
-    , m_listenerQueue(std::move(listenerQueue))
-    , m_connectionQueue(std::move(connectionQueue))
     , m_state(std::make_shared<State>()) {
     auto services = std::make_shared<Session::Services>();
     services->pairingService = m_pairingService;
@@ -222,7 +217,7 @@ WebSocketServer::WebSocketServer(QString deviceName, std::shared_ptr<PairingServ
         services->tls = std::move(tls);
     }
     m_state->services = std::move(services);
-    m_state->connectionQueue = m_connectionQueue;
+    m_state->connectionQueue = m_connectionQueue.handle();
     m_state->makeServiceRegistrar = std::move(options.makeServiceRegistrar);
     m_state->deviceName = m_deviceName;
     m_state->securityMode = m_securityMode;
@@ -253,8 +248,8 @@ Expected<std::uint16_t, WebSocketServerError> WebSocketServer::start(std::uint16
     };
     const auto attempt = std::make_shared<Attempt>();
     const std::weak_ptr<State> weakState = m_state;
-    QObject* listenerContext = m_listenerQueue->context();
-    m_listenerQueue->post([weakState, attempt, port, advertiseBonjour, listenerContext] {
+    QObject* listenerContext = m_listenerQueue.context();
+    m_listenerQueue.post([weakState, attempt, port, advertiseBonjour, listenerContext] {
         const auto state = weakState.lock();
         if (!state) {
             attempt->finished.release();
@@ -293,7 +288,7 @@ void WebSocketServer::updatePairingCode(const QString& code) {
         std::scoped_lock lock(m_state->codeLock);
         m_state->advertisedPairingCode = code;
     }
-    m_listenerQueue->post([weakState = std::weak_ptr<State>(m_state)] {
+    m_listenerQueue.post([weakState = std::weak_ptr<State>(m_state)] {
         if (const auto state = weakState.lock()) {
             state->advertise();
         }
@@ -336,7 +331,7 @@ int WebSocketServer::broadcastLayoutChanged(const LayoutRecord& layout) {
 }
 
 void WebSocketServer::stop() {
-    m_listenerQueue->sync([state = m_state] {
+    m_listenerQueue.sync([state = m_state] {
         state->closeListener();
         state->registrar.reset();
     });
@@ -345,7 +340,7 @@ void WebSocketServer::stop() {
         std::scoped_lock lock(m_state->sessionsLock);
         sessions.swap(m_state->sessions);
     }
-    m_connectionQueue->sync([&sessions] {
+    m_connectionQueue.sync([&sessions] {
         for (const auto& [id, session] : sessions) {
             session->cancel();
         }

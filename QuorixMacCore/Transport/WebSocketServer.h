@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TLSIdentityBundle.h"
 #include "QuorixMacCore/Transport/TransportSecurityMode.h"
 #include "QuorixMacCore/Transport/WebSocketLimits.h"
@@ -22,7 +23,6 @@ namespace quorix {
 class ActionExecuting;
 class InstalledAppsScanner;
 class PairingService;
-class SerialQueue;
 class ServiceRegistrar;
 
 /// Why the server did not start.
@@ -64,9 +64,11 @@ struct WebSocketServerOptions {
 /// by DNS-SD, keeps one session per connection and pushes layout changes to every
 /// authenticated phone.
 ///
-/// The listener runs on `listenerQueue`, every connection on `connectionQueue`; the
-/// callbacks are called on `connectionQueue`. The public operations may be called from
-/// any other thread.
+/// The server owns its two queues: the listener runs on the one labelled
+/// `listenerQueueLabel`, every connection on the one labelled `connectionQueueLabel`, where
+/// the callbacks are called too. Sessions hold the connection queue weakly, so whatever
+/// outlives the server finds it gone. The public operations may be called from any other
+/// thread.
 class WebSocketServer {
 public:
     static constexpr QLatin1StringView listenerQueueLabel{"quorix.mac.websocket.listener"};
@@ -76,16 +78,15 @@ public:
 
     using Options = WebSocketServerOptions;
 
-    /// Opens nothing. In secure mode every connection speaks TLS with `identityBundle`, whose
-    /// fingerprint is advertised.
+    /// Starts the two queues and opens nothing. In secure mode every connection speaks TLS
+    /// with `identityBundle`, whose fingerprint is advertised.
     WebSocketServer(QString deviceName, std::shared_ptr<PairingService> pairingService,
                     std::shared_ptr<ActionExecuting> actionExecutor,
                     std::shared_ptr<InstalledAppsScanner> installedAppsScanner,
                     TransportSecurityMode securityMode,
                     std::optional<TLSIdentityBundle> identityBundle, QString advertisedPairingCode,
-                    std::shared_ptr<SerialQueue> listenerQueue,
-                    std::shared_ptr<SerialQueue> connectionQueue, Options options = {});
-    /// Stops.
+                    Options options = {});
+    /// Stops, then ends both queues. Must not be called on either queue.
     ~WebSocketServer();
 
     WebSocketServer(const WebSocketServer&) = delete;
@@ -122,6 +123,10 @@ public:
     /// Sessions in the registry now.
     std::size_t sessionCount() const;
 
+    /// For work that must run in order with the listener's or the connections' own.
+    SerialQueue::Handle listenerQueue() const { return m_listenerQueue.handle(); }
+    SerialQueue::Handle connectionQueue() const { return m_connectionQueue.handle(); }
+
 private:
     struct State;
     class Listener;
@@ -131,8 +136,9 @@ private:
     const TransportSecurityMode m_securityMode;
     const std::optional<TLSIdentityBundle> m_identityBundle;
     const std::optional<QString> m_fingerprintSHA256;
-    const std::shared_ptr<SerialQueue> m_listenerQueue;
-    const std::shared_ptr<SerialQueue> m_connectionQueue;
+    // Ended in reverse order, after `stop`: the connections' sockets first.
+    SerialQueue m_listenerQueue{listenerQueueLabel};
+    SerialQueue m_connectionQueue{connectionQueueLabel};
     // Shared with the listener's and the sessions' callbacks, which hold it weakly.
     const std::shared_ptr<State> m_state;
 };

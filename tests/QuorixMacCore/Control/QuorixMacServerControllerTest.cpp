@@ -1,10 +1,8 @@
 #include "QuorixMacCore/Control/QuorixMacServerController.h"
 
 #include "QuorixMacCore/Pairing/PairingTokenStore.h"
-#include "QuorixMacCore/Platform/ServiceRegistrar.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
 #include "QuorixMacCore/Support/WebSocketServerHarness.h"
-#include "QuorixMacCore/Support/WebSocketTestClient.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -13,8 +11,6 @@
 
 #include <chrono>
 #include <gtest/gtest.h>
-#include <mutex>
-#include <vector>
 
 namespace quorix {
 namespace {
@@ -35,35 +31,6 @@ public:
     QFuture<WebIconData> iconData(const URL&) override {
         return QtFuture::makeReadyFuture(WebIconData{});
     }
-};
-
-/// The pairing code announced last.
-struct AnnouncedCode {
-    std::mutex mutex;
-    QString code;
-};
-
-/// Keeps the announced code; nothing reaches the network.
-class RecordingRegistrar final : public ServiceRegistrar {
-public:
-    explicit RecordingRegistrar(std::shared_ptr<AnnouncedCode> announced)
-        : m_announced(std::move(announced)) {}
-
-    std::optional<ServiceRegistrationError>
-    registerService(const ServiceRegistration& registration) override {
-        std::scoped_lock lock(m_announced->mutex);
-        for (const TXTRecordEntry& entry : registration.txtRecord) {
-            m_announced->code = entry.key == u"pairingCode" ? entry.value : m_announced->code;
-        }
-        m_registered = true;
-        return std::nullopt;
-    }
-    void unregister() override { m_registered = false; }
-    bool isRegistered() const override { return m_registered; }
-
-private:
-    std::shared_ptr<AnnouncedCode> m_announced;
-    bool m_registered = false;
 };
 
 std::uint16_t freePort() {
@@ -94,10 +61,6 @@ nextLayoutChanged(WebSocketTestClient& client, std::chrono::milliseconds timeout
     return std::nullopt;
 }
 
-void pump(std::chrono::milliseconds period) {
-    waitUntil([] { return false; }, period);
-}
-
 class QuorixMacServerControllerTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(directory.isValid()); }
@@ -117,7 +80,7 @@ protected:
             return std::make_shared<testing::ControllableActionExecutor>();
         };
         options.serverOptions.makeServiceRegistrar = [log = announced] {
-            return std::make_unique<RecordingRegistrar>(log);
+            return std::make_unique<testing::RecordingRegistrar>(log);
         };
         options.editorStateOptions.clock = wholeSecondsNow;
         options.webIconResolver = webIcons;
@@ -154,7 +117,7 @@ protected:
         std::make_shared<testsupport::InMemoryUserDefaults>();
     std::shared_ptr<InMemoryPairingTokenStore> tokens =
         std::make_shared<InMemoryPairingTokenStore>();
-    std::shared_ptr<AnnouncedCode> announced = std::make_shared<AnnouncedCode>();
+    std::shared_ptr<testing::RegistrarLog> announced = std::make_shared<testing::RegistrarLog>();
     std::shared_ptr<NoWebIcons> webIcons = std::make_shared<NoWebIcons>();
     std::unique_ptr<QuorixMacServerController> controller;
     int pairingsCompleted = 0;
@@ -199,7 +162,9 @@ TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
     made.prepareFreshPairingCodeForDisplay();
     EXPECT_TRUE(waitUntil([&] {
         std::scoped_lock lock(announced->mutex);
-        return announced->code == made.pairingCode();
+        return !announced->registrations.empty() &&
+               announced->registrations.back().txtRecord.back() ==
+                   TXTRecordEntry{QStringLiteral("pairingCode"), made.pairingCode()};
     }));
 
     made.stop();
@@ -207,9 +172,9 @@ TEST_F(QuorixMacServerControllerTest, startRestartAndStopPublishTheirState) {
     EXPECT_TRUE(made.pairingCode().isEmpty());
     EXPECT_FALSE(WebSocketTestClient().connectTo(port));
     // Stopping what is stopped changes nothing, so nothing is announced.
-    const qsizetype announced = running.count();
+    const qsizetype signalled = running.count();
     made.stop();
-    EXPECT_EQ(running.count(), announced);
+    EXPECT_EQ(running.count(), signalled);
 }
 
 TEST_F(QuorixMacServerControllerTest, aPortInUseLeavesItStoppedWithTheErrorUntilAStartWorks) {
@@ -258,7 +223,7 @@ TEST_F(QuorixMacServerControllerTest,
     for (int edit = 0; edit < 10; ++edit) {
         controller->editorState().addPage();
         lastEdit = Clock::now();
-        pump(100ms);
+        waitUntil([] { return false; }, 100ms);
     }
     const auto sent = nextLayoutChanged(phone);
     ASSERT_TRUE(sent);
@@ -267,17 +232,16 @@ TEST_F(QuorixMacServerControllerTest,
     EXPECT_EQ(sent->first.pages.size(), 11U);
     EXPECT_EQ(sent->first, controller->editorState().layout());
 
-    EXPECT_FALSE(nextLayoutChanged(phone, 700ms)) << "a second send for the same edits";
+    // Nothing is left to send the same edits again.
+    EXPECT_FALSE(controller->hasPendingAutoSync());
     EXPECT_FALSE(controller->editorState().pendingSyncLayout());
     EXPECT_EQ(status(), "スマホへ自動同期しました");
 
-    // Stopping cancels the send of a further edit; had it run, it would have found no server
-    // and said so.
+    // Stopping cancels the send of a further edit.
     controller->editorState().addPage();
     ASSERT_TRUE(controller->hasPendingAutoSync());
     controller->stop();
-    pump(QuorixMacServerController::editSyncDelay + 300ms);
-    EXPECT_EQ(status(), "スマホへ自動同期しました");
+    EXPECT_FALSE(controller->hasPendingAutoSync());
     EXPECT_TRUE(controller->editorState().pendingSyncLayout());
     EXPECT_TRUE(phone.waitForDisconnect());
 }
@@ -369,6 +333,30 @@ TEST_F(QuorixMacServerControllerTest, secureTransportIsOptInKeepsItsIdentityAndF
         ASSERT_TRUE(phone.handshake());
         EXPECT_TRUE(phone.pair(controller->pairingCode().toStdString()));
     }
+}
+
+TEST_F(QuorixMacServerControllerTest, whatAPhoneSentBeforeAStopNeverReachesTheNextRun) {
+    QuorixMacServerController& made = makeController(freePort());
+    made.start();
+    const LayoutRecord before = made.editorState().layout();
+    WebSocketTestClient phone;
+    ASSERT_TRUE(phone.open(*made.port()));
+    ASSERT_TRUE(phone.pair(made.pairingCode().toStdString()));
+    // The session echoes a layout after handing it on, so both callbacks are queued for
+    // this thread once the echo is here.
+    LayoutRecord phones = before;
+    phones.pages.push_back(phones.pages.front());
+    phones.pages.back().id = UUID::random();
+    EXPECT_EQ(phone.exchange({QuorixClientMessage::LayoutUpdate{phones}}),
+              QuorixServerMessage{QuorixServerMessage::LayoutChanged{phones}});
+
+    made.stop();
+    made.start();
+    testing::drainEvents();
+    EXPECT_FALSE(made.hasReceivedIPhoneLayout());
+    EXPECT_EQ(status(), "スマホ接続待ち");
+    EXPECT_EQ(made.editorState().layout(), before);
+    EXPECT_EQ(pairingsCompleted, 0);
 }
 
 } // namespace

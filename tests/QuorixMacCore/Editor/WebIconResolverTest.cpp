@@ -1,8 +1,8 @@
 #include "QuorixMacCore/Editor/WebIconResolver.h"
 
-#include "QuorixMacCore/Support/FutureWaiting.h"
 #include "QuorixMacCore/Support/LoopbackHttpServer.h"
 #include "QuorixMacCore/Support/TestImages.h"
+#include "QuorixMacCore/Support/Waiting.h"
 
 #include <QNetworkAccessManager>
 
@@ -11,6 +11,8 @@
 
 using namespace quorix;
 using quorix::test::LoopbackHttpServer;
+using quorix::testing::waitForResult;
+using quorix::testing::waitUntil;
 using std::chrono::milliseconds;
 using Targets = std::vector<QByteArray>;
 
@@ -47,7 +49,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(server.listen()) << "the HTTP fixture cannot listen"; }
 
     WebIconData resolve(const QUrl& url, WebIconResolver* using_ = nullptr) {
-        const auto result = test::waitForResult((using_ ? using_ : &resolver)->iconData(url));
+        const auto result = waitForResult((using_ ? using_ : &resolver)->iconData(url));
         EXPECT_TRUE(result.has_value()) << "the lookup never finished";
         return result.value_or(WebIconData());
     }
@@ -105,7 +107,7 @@ TEST_F(WebIconResolverOverHTTP, requestsPageThenThreeManifestsThenCandidatesBest
     const std::optional<URL> record =
         URL::parse(server.url(QStringLiteral("/start#section")).toString().toStdString());
     ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(imageSize(test::waitForResult(resolver.iconData(*record)).value_or(WebIconData())),
+    EXPECT_EQ(imageSize(waitForResult(resolver.iconData(*record)).value_or(WebIconData())),
               QSize(64, 64));
     // any.png 1008 is missing, touch.png 1005 does not decode, maskable.png 968 does.
     EXPECT_EQ(server.requestedTargets(), (Targets{"/start", "/m1.json", "/m2.json", "/m3.json",
@@ -131,7 +133,7 @@ TEST_F(WebIconResolverOverHTTP, fetchesEachHostOnceInAnyLetterCaseForCallsFromAn
     // Asked while the first lookup is under way: it waits for that one.
     const QFuture<WebIconData> second =
         resolver.iconData(QUrl(QStringLiteral("http://LOCALHOST:%1/other").arg(server.port())));
-    const WebIconData icon = test::waitForResult(first).value_or(WebIconData());
+    const WebIconData icon = waitForResult(first).value_or(WebIconData());
     EXPECT_EQ(imageSize(icon), QSize(512, 256));
     EXPECT_EQ(test::waitForResult(second), std::make_optional(icon));
     EXPECT_EQ(server.requestedTargets(), (Targets{"/", "/icon.png"}));
@@ -237,11 +239,11 @@ TEST_F(WebIconResolverOverHTTP, endsLookupsWhoseNetworkClientGoesAway) {
     auto* session = new QNetworkAccessManager;
     WebIconResolver borrowing(session, quick);
     const QFuture<WebIconData> lookup = borrowing.iconData(server.url(QStringLiteral("/")));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !server.requests().empty(); }, 30'000));
+    ASSERT_TRUE(waitUntil([&] { return !server.requests().empty(); }));
 
     delete session;
 
-    EXPECT_EQ(test::waitForResult(lookup), std::make_optional(WebIconData()));
+    EXPECT_EQ(waitForResult(lookup), std::make_optional(WebIconData()));
     EXPECT_EQ(server.requestedTargets(), Targets{"/"});
 }
 

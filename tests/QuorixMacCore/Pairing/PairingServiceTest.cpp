@@ -1,18 +1,22 @@
 #include "QuorixMacCore/Pairing/PairingService.h"
 
 #include "QuorixMacCore/Pairing/SecureTokenGenerator.h"
+#include "QuorixMacCore/Support/Waiting.h"
 
 #include <QRegularExpression>
 
 #include <atomic>
 #include <cstring>
+#include <future>
 #include <gtest/gtest.h>
 #include <latch>
 #include <map>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 
 using namespace quorix;
+using quorix::testing::hangLimit;
 using namespace std::chrono_literals;
 
 namespace {
@@ -49,10 +53,7 @@ struct Fixture {
 };
 
 std::optional<PairingError> errorOf(const Expected<std::string, PairingError>& result) {
-    if (result.hasValue()) {
-        return std::nullopt;
-    }
-    return result.error();
+    return result.hasValue() ? std::nullopt : std::optional(result.error());
 }
 
 } // namespace
@@ -76,127 +77,146 @@ TEST(PairingService, codesAreSixDigitsWithLeadingZeros) {
     }
 }
 
-TEST(PairingService, rightCodeGivesAStoredTokenOnce) {
+TEST(PairingService, followsItsCodeThroughExpiryAndLockOut) {
+    const char* const issue = nullptr;
+    const PairingError expired = PairingError::expiredCode();
+    const PairingError invalid = PairingError::invalidCode();
+    const auto lockedUntil = [](Date::duration at) { return PairingError::locked(start + at); };
+    // At each time a code is issued or one is verified; no error means success. Every code
+    // issued is "000123".
+    struct Step {
+        Date::duration at;
+        const char* verify;
+        std::optional<PairingError> expected = std::nullopt;
+    };
+    const Step script[] = {
+        {0s, "000123", expired},
+        {0s, issue},
+        {600s - 1ns, "000123"},
+        {600s - 1ns, "000123", expired},
+        // A code runs out at its expiry, and for good.
+        {1000s, issue},
+        {1600s, "000123", expired},
+        {1000s, "000123", expired},
+        // The third wrong code locks until a date no attempt moves; the code goes with it.
+        {2000s, issue},
+        {2000s, "111111", invalid},
+        {2010s, "222222", invalid},
+        {2020s, "333333", lockedUntil(2320s)},
+        {2050s, "000123", lockedUntil(2320s)},
+        {2320s - 1ns, "444444", lockedUntil(2320s)},
+        {2320s, "000123", expired},
+        // Issuing a code ends a lock-out, and the count starts afresh.
+        {3000s, issue},
+        {3000s, "1", invalid},
+        {3000s, "2", invalid},
+        {3000s, "3", lockedUntil(3300s)},
+        {3000s, issue},
+        {3000s, "1", invalid},
+        {3000s, "2", invalid},
+        {3000s, "000123"},
+    };
     Fixture f;
-    EXPECT_EQ(errorOf(f.service.verify("000123")), PairingError::expiredCode()) << "before any";
-    ASSERT_EQ(f.service.issueNewCode(), "000123");
-    const auto result = f.service.verify("000123");
-    ASSERT_TRUE(result.hasValue());
-    EXPECT_EQ(result.value(), "token-1");
-    EXPECT_TRUE(f.store->contains("token-1"));
-    EXPECT_TRUE(f.service.resume("token-1"));
-    EXPECT_FALSE(f.service.resume("token-2"));
-
-    EXPECT_EQ(errorOf(f.service.verify("000123")), PairingError::expiredCode());
-    EXPECT_EQ(f.tokensMade, 1);
+    f.store->save("known");
+    int successes = 0;
+    for (const Step& step : script) {
+        const auto at = std::chrono::duration_cast<std::chrono::seconds>(step.at).count();
+        f.now = start + step.at;
+        if (step.verify == issue) {
+            f.service.issueNewCode();
+            continue;
+        }
+        const auto result = f.service.verify(step.verify);
+        EXPECT_EQ(errorOf(result), step.expected) << step.verify << " at " << at;
+        successes += result.hasValue() ? 1 : 0;
+        EXPECT_TRUE(!result.hasValue() || f.service.resume(result.value())) << at;
+        // A paired phone coming back is never locked out.
+        EXPECT_TRUE(f.service.resume("known")) << at;
+    }
+    EXPECT_EQ(f.tokensMade, successes);
+    EXPECT_FALSE(f.service.resume("token-0"));
 }
 
 TEST(PairingService, comparesCodesExactly) {
     // The last is a full-width zero followed by "00123".
     const char* wrongCodes[] = {"123",      "0001234", "",        "000124",
                                 "000123\n", "100123",  "000 123", "\uFF1000123"};
+    Fixture f(PairingConfiguration{600, 100, 300});
+    f.service.issueNewCode();
     for (const char* wrong : wrongCodes) {
-        Fixture f(PairingConfiguration{600, 100, 300});
-        f.service.issueNewCode();
         EXPECT_EQ(errorOf(f.service.verify(wrong)), PairingError::invalidCode()) << wrong;
-        EXPECT_TRUE(f.service.verify("000123").hasValue()) << wrong;
     }
-}
-
-TEST(PairingService, codeRunsOutExactlyAtItsExpiry) {
-    Fixture beforeExpiry;
-    beforeExpiry.service.issueNewCode();
-    beforeExpiry.advance(600s - 1ns);
-    EXPECT_TRUE(beforeExpiry.service.verify("000123").hasValue());
-
-    Fixture atExpiry;
-    atExpiry.service.issueNewCode();
-    atExpiry.advance(600s);
-    EXPECT_EQ(errorOf(atExpiry.service.verify("000123")), PairingError::expiredCode());
-    // The run-out code is dropped: turning the clock back does not revive it.
-    atExpiry.now = start;
-    EXPECT_EQ(errorOf(atExpiry.service.verify("000123")), PairingError::expiredCode());
-}
-
-TEST(PairingService, lockOutEndsAtItsDate) {
-    Fixture f;
-    f.store->save("known");
-    f.service.issueNewCode();
-    EXPECT_EQ(errorOf(f.service.verify("111111")), PairingError::invalidCode());
-    f.advance(10s);
-    EXPECT_EQ(errorOf(f.service.verify("222222")), PairingError::invalidCode());
-    f.advance(10s);
-    const Date thirdAttempt = f.now;
-    const PairingError locked = PairingError::locked(thirdAttempt + 300s);
-    EXPECT_EQ(errorOf(f.service.verify("333333")), locked);
-
-    // While locked, every code (the right one too) gets the same end date: the count and
-    // the lock-out do not grow.
-    for (const char* code : {"000123", "444444", "555555", "666666"}) {
-        f.advance(30s);
-        EXPECT_EQ(errorOf(f.service.verify(code)), locked) << code;
-    }
-    // A paired phone coming back is not locked out.
-    EXPECT_TRUE(f.service.resume("known"));
-
-    f.now = thirdAttempt + 300s - 1ns;
-    EXPECT_EQ(errorOf(f.service.verify("000123")), locked);
-    f.now = thirdAttempt + 300s;
-    EXPECT_EQ(errorOf(f.service.verify("000123")), PairingError::expiredCode());
-    EXPECT_EQ(f.tokensMade, 0);
-}
-
-TEST(PairingService, issuingACodeEndsALockOut) {
-    Fixture f;
-    f.service.issueNewCode();
-    for (const char* wrong : {"1", "2", "3"}) {
-        f.service.verify(wrong);
-    }
-    ASSERT_EQ(errorOf(f.service.verify("000123"))->kind, PairingError::Kind::locked);
-
-    f.service.issueNewCode();
-    // The failure count starts afresh: two more wrong codes do not lock.
-    EXPECT_EQ(errorOf(f.service.verify("1")), PairingError::invalidCode());
-    EXPECT_EQ(errorOf(f.service.verify("2")), PairingError::invalidCode());
     EXPECT_TRUE(f.service.verify("000123").hasValue());
 }
 
-TEST(PairingService, concurrentCallsSeeOneConsistentState) {
-    constexpr int threadCount = 16;
-    struct Case {
-        const char* code;
-        int successes;
-        int invalid;
-        int locked;
-        int expired;
-    };
-    // One phone pairs with the right code; wrong codes lock after exactly three.
-    const Case cases[] = {{"000123", 1, 0, 0, threadCount - 1},
-                          {"999999", 0, 2, threadCount - 2, 0}};
-    for (const Case& c : cases) {
-        Fixture f;
-        f.service.issueNewCode();
-        std::latch ready(threadCount);
-        std::mutex mutex;
-        std::map<std::optional<PairingError::Kind>, int> outcomes;
-        {
-            std::vector<std::jthread> threads;
-            for (int i = 0; i < threadCount; ++i) {
-                threads.emplace_back([&] {
-                    ready.arrive_and_wait();
-                    const auto result = f.service.verify(c.code);
-                    std::scoped_lock lock(mutex);
-                    ++outcomes[result.hasValue() ? std::nullopt
-                                                 : std::optional(result.error().kind)];
-                });
-            }
-        }
-        EXPECT_EQ(outcomes[std::nullopt], c.successes) << c.code;
-        EXPECT_EQ(outcomes[PairingError::Kind::invalidCode], c.invalid) << c.code;
-        EXPECT_EQ(outcomes[PairingError::Kind::locked], c.locked) << c.code;
-        EXPECT_EQ(outcomes[PairingError::Kind::expiredCode], c.expired) << c.code;
-        EXPECT_EQ(f.tokensMade, c.successes) << c.code;
+namespace {
+
+/// A store whose saves wait until the test lets them go.
+class BlockingStore final : public PairingTokenStore {
+public:
+    void save(std::string_view token) override {
+        entered.release();
+        proceed.acquire();
+        m_tokens.save(token);
     }
+    bool contains(std::string_view token) const override { return m_tokens.contains(token); }
+
+    std::binary_semaphore entered{0};
+    std::binary_semaphore proceed{0};
+
+private:
+    InMemoryPairingTokenStore m_tokens;
+};
+
+} // namespace
+
+TEST(PairingService, savesATokenWithoutHoldingUpCodesButBeforeAnswering) {
+    const auto store = std::make_shared<BlockingStore>();
+    PairingService service(
+        controllerConfiguration, store, PairingService::systemNow,
+        [] { return SecureTokenGenerator::makeToken(); }, fixedSource(123));
+    service.issueNewCode();
+    auto pairing = std::async(std::launch::async, [&] { return service.verify("000123"); });
+    ASSERT_TRUE(store->entered.try_acquire_for(hangLimit));
+
+    // The same code racing in finds it used up, and a new code is issued at once.
+    auto racer = std::async(std::launch::async, [&] { return service.verify("000123"); });
+    const bool racerWaited = racer.wait_for(hangLimit) != std::future_status::ready;
+    auto issued = std::async(std::launch::async, [&] { return service.issueNewCode(); });
+    const bool issueWaited = issued.wait_for(hangLimit) != std::future_status::ready;
+    const bool answeredBeforeSaving = pairing.wait_for(0s) == std::future_status::ready;
+    store->proceed.release();
+    EXPECT_FALSE(racerWaited);
+    EXPECT_FALSE(issueWaited);
+    EXPECT_FALSE(answeredBeforeSaving);
+    EXPECT_EQ(errorOf(racer.get()), PairingError::expiredCode());
+
+    const auto token = pairing.get();
+    ASSERT_TRUE(token.hasValue());
+    EXPECT_TRUE(service.resume(token.value()));
+}
+
+TEST(PairingService, wrongCodesAtOnceLockAfterExactlyThree) {
+    constexpr int threadCount = 16;
+    Fixture f;
+    f.service.issueNewCode();
+    std::latch ready(threadCount);
+    std::mutex mutex;
+    std::map<PairingError::Kind, int> outcomes;
+    {
+        std::vector<std::jthread> threads;
+        for (int i = 0; i < threadCount; ++i) {
+            threads.emplace_back([&] {
+                ready.arrive_and_wait();
+                const auto result = f.service.verify("999999");
+                std::scoped_lock lock(mutex);
+                ++outcomes[result.error().kind];
+            });
+        }
+    }
+    EXPECT_EQ(outcomes,
+              (std::map<PairingError::Kind, int>{{PairingError::Kind::invalidCode, 2},
+                                                 {PairingError::Kind::locked, threadCount - 2}}));
 }
 
 TEST(SecureTokenGenerator, makesFortyThreeURLSafeCharacters) {

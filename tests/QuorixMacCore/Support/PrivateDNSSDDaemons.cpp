@@ -1,10 +1,11 @@
 #include "QuorixMacCore/Support/PrivateDNSSDDaemons.h"
 
+#include "QuorixMacCore/Support/Waiting.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QThread>
 
 #include <algorithm>
 #include <atomic>
@@ -49,6 +50,57 @@ QString uniqueHostName() {
 QString busSocketPath() {
     static const QTemporaryDir directory(QDir::tempPath() + QStringLiteral("/kestrane-bus-XXXXXX"));
     return directory.filePath(QStringLiteral("bus"));
+}
+
+// avahi-browse writes bytes outside printable ASCII, and its separators, as "\DDD"
+// (decimal) and escapes "\" and "." (names) or "\" and "\"" (TXT) with a backslash.
+QByteArray unescapedBytes(QStringView text) {
+    QByteArray bytes;
+    const QByteArray raw = text.toUtf8();
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\' || i + 1 == raw.size()) {
+            bytes.append(raw[i]);
+            continue;
+        }
+        const QByteArray digits = raw.mid(i + 1, 3);
+        bool isNumber = false;
+        const int value = digits.toInt(&isNumber);
+        if (digits.size() == 3 && isNumber) {
+            bytes.append(char(value));
+            i += 3;
+        } else {
+            bytes.append(raw[++i]);
+        }
+    }
+    return bytes;
+}
+
+/// The name avahi-browse prints for a service, unescaped ("\032" is a space, "\." a dot).
+QString unescapedBrowseField(QStringView field) {
+    return QString::fromUtf8(unescapedBytes(field));
+}
+
+/// The TXT strings of avahi-browse's parsable output ("\"a=1\" \"b=2\"").
+std::map<QString, QString> parsedBrowseTXT(QStringView field) {
+    std::map<QString, QString> txt;
+    qsizetype i = 0;
+    while (true) {
+        const qsizetype open = field.indexOf(u'"', i);
+        if (open < 0) {
+            break;
+        }
+        qsizetype close = open + 1;
+        while (close < field.size() && field[close] != u'"') {
+            close += field[close] == u'\\' ? 2 : 1;
+        }
+        const QString entry = QString::fromUtf8(
+            unescapedBytes(field.sliced(open + 1, std::min(close, field.size()) - open - 1)));
+        const qsizetype equals = entry.indexOf(u'=');
+        txt[equals < 0 ? entry : entry.left(equals)] =
+            equals < 0 ? QString() : entry.mid(equals + 1);
+        i = close + 1;
+    }
+    return txt;
 }
 
 } // namespace
@@ -198,14 +250,8 @@ void PrivateDNSSDDaemons::stopBus() {
 std::vector<BrowsedService> PrivateDNSSDDaemons::browse(const QString& type) const {
     QProcess browser;
     browser.start(QStringLiteral("avahi-browse"), {QStringLiteral("-rtp"), type});
-    const QDeadlineTimer deadline(browseTimeout);
-    while (!browser.waitForFinished(50)) {
-        if (browser.state() == QProcess::NotRunning || deadline.hasExpired()) {
-            break;
-        }
-        QCoreApplication::processEvents();
-    }
-    if (browser.state() != QProcess::NotRunning) {
+    // Runs events meanwhile: a registrar under test hears from the responder through them.
+    if (!waitUntil([&] { return browser.state() == QProcess::NotRunning; }, browseTimeout)) {
         browser.kill();
         browser.waitForFinished();
     }
@@ -238,75 +284,11 @@ std::vector<BrowsedService> PrivateDNSSDDaemons::browseUntil(
     const QDeadlineTimer deadline(timeout);
     std::vector<BrowsedService> services = browse(type);
     while (!accept(services) && !deadline.hasExpired()) {
-        pumpUntil([] { return false; }, std::chrono::milliseconds(200));
+        // avahi-browse prints what it knows and exits; give the responders time to learn more.
+        waitUntil([] { return false; }, std::chrono::milliseconds(200));
         services = browse(type);
     }
     return services;
-}
-
-bool pumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const QDeadlineTimer deadline(timeout);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-namespace {
-
-// avahi-browse writes bytes outside printable ASCII, and its separators, as "\DDD"
-// (decimal) and escapes "\" and "." (names) or "\" and "\"" (TXT) with a backslash.
-QByteArray unescapedBytes(QStringView text) {
-    QByteArray bytes;
-    const QByteArray raw = text.toUtf8();
-    for (qsizetype i = 0; i < raw.size(); ++i) {
-        if (raw[i] != '\\' || i + 1 == raw.size()) {
-            bytes.append(raw[i]);
-            continue;
-        }
-        const QByteArray digits = raw.mid(i + 1, 3);
-        bool isNumber = false;
-        const int value = digits.toInt(&isNumber);
-        if (digits.size() == 3 && isNumber) {
-            bytes.append(char(value));
-            i += 3;
-        } else {
-            bytes.append(raw[++i]);
-        }
-    }
-    return bytes;
-}
-
-} // namespace
-
-QString unescapedBrowseField(QStringView field) {
-    return QString::fromUtf8(unescapedBytes(field));
-}
-
-std::map<QString, QString> parsedBrowseTXT(QStringView field) {
-    std::map<QString, QString> txt;
-    qsizetype i = 0;
-    while (true) {
-        const qsizetype open = field.indexOf(u'"', i);
-        if (open < 0) {
-            break;
-        }
-        qsizetype close = open + 1;
-        while (close < field.size() && field[close] != u'"') {
-            close += field[close] == u'\\' ? 2 : 1;
-        }
-        const QString entry = QString::fromUtf8(
-            unescapedBytes(field.sliced(open + 1, std::min(close, field.size()) - open - 1)));
-        const qsizetype equals = entry.indexOf(u'=');
-        txt[equals < 0 ? entry : entry.left(equals)] =
-            equals < 0 ? QString() : entry.mid(equals + 1);
-        i = close + 1;
-    }
-    return txt;
 }
 
 std::optional<BrowsedService> findService(const std::vector<BrowsedService>& services,

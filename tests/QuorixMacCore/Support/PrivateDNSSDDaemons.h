@@ -78,18 +78,8 @@ private:
     int m_turnLock = -1;
 };
 
-/// Runs the event loop until `condition` holds or `timeout` passes; whether it held.
-bool pumpUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(20));
-
 /// The service of that instance name among those browsed, if it is there.
 std::optional<BrowsedService> findService(const std::vector<BrowsedService>& services,
                                           const QString& name);
-
-/// The name avahi-browse prints for a service, unescaped ("\032" is a space, "\." a dot).
-QString unescapedBrowseField(QStringView field);
-
-/// The TXT strings of avahi-browse's parsable output ("\"a=1\" \"b=2\"").
-std::map<QString, QString> parsedBrowseTXT(QStringView field);
 
 } // namespace quorix::testing

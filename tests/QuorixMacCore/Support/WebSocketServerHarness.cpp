@@ -2,34 +2,42 @@
 
 #include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
 
-#include <QCoreApplication>
+#include <QSemaphore>
 #include <QThread>
 
 namespace quorix::testing {
 
-bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
+LayoutRecord layoutNamed(const std::string& pageName) {
+    return {.id = UUID::random(),
+            .pages = {{.id = UUID::random(), .name = pageName}},
+            .updatedAt = Date(std::chrono::seconds(1'700'000'000))};
+}
+
+std::vector<TXTRecordEntry>
+txtRecord(std::initializer_list<std::pair<const char*, QStringView>> keys) {
+    std::vector<TXTRecordEntry> entries;
+    for (const auto& [key, value] : keys) {
+        entries.push_back({QString::fromUtf8(key), value.toString()});
     }
-    return true;
+    return entries;
+}
+
+void drain(const SerialQueue::Handle& queue) {
+    const auto done = std::make_shared<QSemaphore>();
+    ASSERT_TRUE(queue.post([done] { done->release(); }));
+    ASSERT_TRUE(done->tryAcquire(1, int(hangLimit.count())));
 }
 
 QFuture<ExecuteOutcome> ControllableActionExecutor::execute(const ActionSpec& action) {
     std::scoped_lock lock(m_mutex);
     m_actions.push_back(action);
     if (finishImmediately) {
-        return QtFuture::makeReadyFuture(immediateOutcome);
+        return QtFuture::makeReadyFuture(ExecuteOutcome::succeeded());
     }
     auto promise = std::make_shared<QPromise<ExecuteOutcome>>();
     promise->start();
-    QFuture<ExecuteOutcome> future = promise->future();
-    m_pending.push_back(std::move(promise));
-    return future;
+    m_pending.push_back(promise);
+    return promise->future();
 }
 
 bool ControllableActionExecutor::finishOldest(const ExecuteOutcome& outcome) {
@@ -57,40 +65,103 @@ std::vector<ActionSpec> ControllableActionExecutor::actions() const {
     return m_actions;
 }
 
-WebSocketServerHarness::WebSocketServerHarness(WebSocketLimits limits)
+std::optional<ServiceRegistrationError>
+RecordingRegistrar::registerService(const ServiceRegistration& registration) {
+    std::scoped_lock lock(m_log->mutex);
+    m_log->registrations.push_back(registration);
+    m_log->threads.append(QThread::currentThread()->objectName());
+    m_registered = !m_log->refusal;
+    return m_log->refusal;
+}
+
+void RecordingRegistrar::unregister() {
+    std::scoped_lock lock(m_log->mutex);
+    m_log->unregistrations += m_registered ? 1 : 0;
+    m_registered = false;
+}
+
+namespace {
+
+std::mutex capturedMutex;
+QStringList captured;
+
+} // namespace
+
+QStringList warningsDuring(const std::function<void()>& work) {
+    {
+        std::scoped_lock lock(capturedMutex);
+        captured.clear();
+    }
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg) {
+                std::scoped_lock lock(capturedMutex);
+                captured.append(text);
+            }
+        });
+    work();
+    qInstallMessageHandler(previous);
+    std::scoped_lock lock(capturedMutex);
+    return captured;
+}
+
+WebSocketServerHarness::WebSocketServerHarness(Setup setup)
     : tokenStore(std::make_shared<InMemoryPairingTokenStore>())
     , pairingService(std::make_shared<PairingService>(PairingConfiguration::standard, tokenStore))
     , executor(std::make_shared<ControllableActionExecutor>())
-    , scanner(std::make_shared<InstalledAppsScanner>(
-          std::make_shared<DesktopEntryApplications>(DesktopEntryApplications::Configuration{})))
-    , listenerQueue(std::make_shared<SerialQueue>(WebSocketServer::listenerQueueLabel))
-    , connectionQueue(std::make_shared<SerialQueue>(WebSocketServer::connectionQueueLabel)) {
+    , registrarLog(std::make_shared<RegistrarLog>()) {
     WebSocketServer::Options options;
-    options.limits = limits;
+    options.limits = setup.limits;
+    options.makeServiceRegistrar = [log = registrarLog] {
+        return std::make_unique<RecordingRegistrar>(log);
+    };
     server = std::make_unique<WebSocketServer>(
-        QStringLiteral("Test Desk"), pairingService, executor, scanner,
-        TransportSecurityMode::plaintextForLocalTesting, std::nullopt, QString(), listenerQueue,
-        connectionQueue, options);
+        setup.deviceName, pairingService, executor,
+        std::make_shared<InstalledAppsScanner>(
+            std::make_shared<DesktopEntryApplications>(DesktopEntryApplications::Configuration{})),
+        setup.securityMode, std::move(setup.identity), QString(), options);
     server->setOnAuthenticated([this] {
-        std::scoped_lock lock(callbackMutex);
-        authenticatedOnThreads.push_back(QThread::currentThread()->objectName());
+        std::scoped_lock lock(m_mutex);
+        m_callbackThreads.append(QThread::currentThread()->objectName());
     });
     server->setOnLayoutUpdate([this](const LayoutRecord& layout) {
-        std::scoped_lock lock(callbackMutex);
-        receivedLayouts.push_back(layout);
-        layoutsOnThreads.push_back(QThread::currentThread()->objectName());
+        std::scoped_lock lock(m_mutex);
+        m_receivedLayouts.push_back(layout);
+        m_callbackThreads.append(QThread::currentThread()->objectName());
     });
-}
-
-WebSocketServerHarness::~WebSocketServerHarness() {
-    server.reset();
-    connectionQueue->stop();
-    listenerQueue->stop();
 }
 
 std::uint16_t WebSocketServerHarness::start(bool advertise) {
-    const auto started = server->start(anyPort, advertise);
+    const auto started = server->start(0, advertise);
     return started ? *started : 0;
+}
+
+bool WebSocketServerHarness::pair(WebSocketTestClient& phone) {
+    return phone.open(server->port().value_or(0)) && phone.pair(issueCode());
+}
+
+std::vector<LayoutRecord> WebSocketServerHarness::receivedLayouts() {
+    std::scoped_lock lock(m_mutex);
+    return m_receivedLayouts;
+}
+
+QStringList WebSocketServerHarness::callbackThreads() {
+    std::scoped_lock lock(m_mutex);
+    return m_callbackThreads;
+}
+
+void StartedServerTest::SetUp() {
+    port = harness.start();
+    ASSERT_NE(port, 0);
+    ASSERT_TRUE(harness.pair(phone));
+}
+
+void StartedServerTest::expectPhoneStillServed() {
+    const UUID buttonId = UUID::random();
+    EXPECT_EQ(
+        phone.exchange(
+            {QuorixClientMessage::Execute{buttonId, ActionSpec::launchApp("org.example.term")}}),
+        (QuorixServerMessage{QuorixServerMessage::ExecuteResult{buttonId, true, std::nullopt}}));
 }
 
 } // namespace quorix::testing

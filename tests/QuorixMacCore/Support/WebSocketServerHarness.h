@@ -3,14 +3,17 @@
 #include "QuorixMacCore/Actions/ActionExecuting.h"
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
-#include "QuorixMacCore/Transport/SerialQueue.h"
+#include "QuorixMacCore/Platform/ServiceRegistrar.h"
+#include "QuorixMacCore/Support/Waiting.h"
+#include "QuorixMacCore/Support/WebSocketTestClient.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 
 #include <QPromise>
+#include <QStringList>
 
-#include <chrono>
 #include <deque>
-#include <functional>
+#include <gtest/gtest.h>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -18,12 +21,18 @@
 
 namespace quorix::testing {
 
-/// Waits, pumping the caller's events, until `condition` holds or `timeout` passes.
-bool waitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(10));
+/// A layout of one page with that name.
+LayoutRecord layoutNamed(const std::string& pageName);
+
+/// TXT record entries from keys and values.
+std::vector<TXTRecordEntry>
+txtRecord(std::initializer_list<std::pair<const char*, QStringView>> keys);
+
+/// Waits until the work posted to `queue` so far has run.
+void drain(const SerialQueue::Handle& queue);
 
 /// An executor whose actions finish when the test says so (or at once, when
-/// `finishImmediately`), recording what it was given and on which thread.
+/// `finishImmediately`), recording what it was given.
 class ControllableActionExecutor final : public ActionExecuting {
 public:
     QFuture<ExecuteOutcome> execute(const ActionSpec& action) override;
@@ -34,7 +43,6 @@ public:
     std::vector<ActionSpec> actions() const;
 
     std::atomic<bool> finishImmediately{true};
-    ExecuteOutcome immediateOutcome = ExecuteOutcome::succeeded();
 
 private:
     mutable std::mutex m_mutex;
@@ -42,32 +50,93 @@ private:
     std::deque<std::shared_ptr<QPromise<ExecuteOutcome>>> m_pending;
 };
 
-/// A server on a free loopback port with an in-memory token store, a controllable
-/// executor and an empty application catalogue.
+/// What recording registrars were asked to do; shared with the registrars, which the
+/// server makes on its own thread.
+struct RegistrarLog {
+    std::mutex mutex;
+    std::vector<ServiceRegistration> registrations;
+    /// The thread of each registration.
+    QStringList threads;
+    int unregistrations = 0;
+    /// What every registration fails with, if set.
+    std::optional<ServiceRegistrationError> refusal;
+};
+
+/// Announces nothing and records everything in its log.
+class RecordingRegistrar final : public ServiceRegistrar {
+public:
+    explicit RecordingRegistrar(std::shared_ptr<RegistrarLog> log)
+        : m_log(std::move(log)) {}
+
+    std::optional<ServiceRegistrationError>
+    registerService(const ServiceRegistration& registration) override;
+    void unregister() override;
+    bool isRegistered() const override { return m_registered; }
+
+private:
+    const std::shared_ptr<RegistrarLog> m_log;
+    bool m_registered = false;
+};
+
+/// The warnings logged from any thread while `work` ran.
+QStringList warningsDuring(const std::function<void()>& work);
+
+/// What a harness's server is made with.
+struct WebSocketServerSetup {
+    WebSocketLimits limits;
+    TransportSecurityMode securityMode = TransportSecurityMode::plaintextForLocalTesting;
+    std::optional<TLSIdentityBundle> identity;
+    QString deviceName = QStringLiteral("Test Desk");
+};
+
+/// A server on a free port with an in-memory token store, a controllable executor, an
+/// empty application catalogue and a recording registrar, recording its callbacks.
 class WebSocketServerHarness {
 public:
-    static constexpr std::uint16_t anyPort = 0;
+    using Setup = WebSocketServerSetup;
 
-    explicit WebSocketServerHarness(WebSocketLimits limits = {});
-    ~WebSocketServerHarness();
+    explicit WebSocketServerHarness(Setup setup = {});
+    /// Ends the server first: its callbacks record into the harness.
+    ~WebSocketServerHarness() { server.reset(); }
+    WebSocketServerHarness(const WebSocketServerHarness&) = delete;
+    WebSocketServerHarness& operator=(const WebSocketServerHarness&) = delete;
 
-    /// Starts without advertising; the bound port.
+    /// Starts on any free port; the port, or 0 when the start failed.
     std::uint16_t start(bool advertise = false);
-    /// A fresh code from the pairing service.
     std::string issueCode() { return pairingService->issueNewCode(); }
+    /// Opens `phone` on the started server and pairs it with a fresh code.
+    bool pair(WebSocketTestClient& phone);
+    /// What the callbacks were given so far, and on which threads they ran.
+    std::vector<LayoutRecord> receivedLayouts();
+    QStringList callbackThreads();
 
     std::shared_ptr<InMemoryPairingTokenStore> tokenStore;
     std::shared_ptr<PairingService> pairingService;
     std::shared_ptr<ControllableActionExecutor> executor;
-    std::shared_ptr<InstalledAppsScanner> scanner;
-    std::shared_ptr<SerialQueue> listenerQueue;
-    std::shared_ptr<SerialQueue> connectionQueue;
+    std::shared_ptr<RegistrarLog> registrarLog;
     std::unique_ptr<WebSocketServer> server;
 
-    std::mutex callbackMutex;
-    std::vector<LayoutRecord> receivedLayouts;
-    std::vector<QString> authenticatedOnThreads;
-    std::vector<QString> layoutsOnThreads;
+private:
+    std::mutex m_mutex;
+    std::vector<LayoutRecord> m_receivedLayouts;
+    QStringList m_callbackThreads;
+};
+
+/// A started server with a paired phone, under limits small enough to reach in a test.
+class StartedServerTest : public ::testing::Test {
+protected:
+    static constexpr WebSocketLimits limits{.maxHandshakeBytes = 1024,
+                                            .handshakeTimeout = std::chrono::seconds(2),
+                                            .maxMessageBytes = 256 * 1024,
+                                            .maxConnections = 4};
+
+    void SetUp() override;
+    /// Whether the phone paired at the start still gets its answers.
+    void expectPhoneStillServed();
+
+    WebSocketServerHarness harness{{.limits = limits}};
+    std::uint16_t port = 0;
+    WebSocketTestClient phone;
 };
 
 } // namespace quorix::testing

@@ -4,6 +4,12 @@
 
 namespace quorix::testing {
 
+namespace {
+
+const int limitMilliseconds = int(hangLimit.count());
+
+} // namespace
+
 QByteArray maskedClientFrame(std::uint8_t opcode, QByteArrayView payload) {
     return WebSocketFrameCodec::clientFrame(opcode, payload, 0x37fa213d);
 }
@@ -14,13 +20,13 @@ QByteArray openingRequest() {
 
 bool WebSocketTestClient::connectTo(quint16 port) {
     m_socket.connectToHost(QHostAddress::LocalHost, port);
-    return m_socket.waitForConnected(int(defaultTimeout.count()));
+    return m_socket.waitForConnected(limitMilliseconds);
 }
 
 bool WebSocketTestClient::connectEncrypted(quint16 port) {
     m_socket.setPeerVerifyMode(QSslSocket::VerifyNone);
     m_socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), port);
-    return m_socket.waitForEncrypted(int(defaultTimeout.count()));
+    return m_socket.waitForEncrypted(limitMilliseconds);
 }
 
 bool WebSocketTestClient::handshake() {
@@ -39,40 +45,33 @@ void WebSocketTestClient::sendFrame(std::uint8_t opcode, QByteArrayView payload)
 }
 
 void WebSocketTestClient::send(const QuorixClientMessage& message) {
-    const Encoded json = ProtocolJSON::encode(message);
-    sendFrame(0x1, QByteArrayView(json.value()));
+    sendFrame(0x1, QByteArrayView(ProtocolJSON::encode(message).value()));
 }
 
-bool WebSocketTestClient::readMore(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-        return false;
-    }
-    if (m_socket.bytesAvailable() == 0 && !m_socket.waitForReadyRead(int(left.count()))) {
+bool WebSocketTestClient::readMore(const QDeadlineTimer& deadline) {
+    if (m_socket.bytesAvailable() == 0 &&
+        (deadline.hasExpired() || !m_socket.waitForReadyRead(int(deadline.remainingTime())))) {
         return false;
     }
     m_buffer.append(m_socket.readAll());
     return true;
 }
 
-std::optional<QByteArray>
-WebSocketTestClient::readHandshakeResponse(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        if (const qsizetype end = m_buffer.indexOf("\r\n\r\n"); end >= 0) {
-            QByteArray header = m_buffer.left(end + 4);
-            m_buffer.remove(0, end + 4);
-            return header;
-        }
+std::optional<QByteArray> WebSocketTestClient::readHandshakeResponse() {
+    const QDeadlineTimer deadline(hangLimit);
+    qsizetype end = -1;
+    while ((end = m_buffer.indexOf("\r\n\r\n")) < 0) {
         if (!readMore(deadline)) {
             return std::nullopt;
         }
     }
+    QByteArray header = m_buffer.left(end + 4);
+    m_buffer.remove(0, end + 4);
+    return header;
 }
 
-std::optional<WebSocketFrame> WebSocketTestClient::readFrame(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+std::optional<WebSocketFrame> WebSocketTestClient::readFrame(std::chrono::milliseconds limit) {
+    const QDeadlineTimer deadline(limit);
     while (true) {
         const auto read = WebSocketFrameCodec::readServerFrame(m_buffer);
         if (!read) {
@@ -89,61 +88,31 @@ std::optional<WebSocketFrame> WebSocketTestClient::readFrame(std::chrono::millis
 }
 
 std::optional<QuorixServerMessage>
-WebSocketTestClient::readMessage(std::chrono::milliseconds timeout) {
-    const std::optional<WebSocketFrame> frame = readFrame(timeout);
+WebSocketTestClient::readMessage(std::chrono::milliseconds limit) {
+    const std::optional<WebSocketFrame> frame = readFrame(limit);
     if (!frame || frame->opcode != WebSocketOpcode::text) {
         return std::nullopt;
     }
     auto decoded = ProtocolJSON::decodeServer(
         std::string_view(frame->payload.constData(), std::size_t(frame->payload.size())));
-    if (!decoded) {
-        return std::nullopt;
-    }
-    return std::move(decoded).value();
+    return decoded ? std::optional(std::move(decoded).value()) : std::nullopt;
 }
 
-bool WebSocketTestClient::staysQuiet(std::chrono::milliseconds period) {
-    const auto deadline = std::chrono::steady_clock::now() + period;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (WebSocketFrameCodec::parseFrame(m_buffer)) {
-            return false;
-        }
-        readMore(deadline);
-    }
-    return !WebSocketFrameCodec::parseFrame(m_buffer) &&
-           m_socket.state() == QAbstractSocket::ConnectedState;
-}
-
-bool WebSocketTestClient::waitForDisconnect(std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (m_socket.state() != QAbstractSocket::UnconnectedState) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
-        if (m_socket.waitForReadyRead(int(left.count()))) {
-            m_buffer.append(m_socket.readAll());
-        } else if (m_socket.state() == QAbstractSocket::ConnectedState &&
-                   m_socket.error() == QAbstractSocket::SocketTimeoutError) {
-            return false;
-        }
+bool WebSocketTestClient::waitForDisconnect() {
+    const QDeadlineTimer deadline(hangLimit);
+    while (m_socket.state() != QAbstractSocket::UnconnectedState && !deadline.hasExpired()) {
+        m_socket.waitForReadyRead(int(deadline.remainingTime()));
+        m_buffer.append(m_socket.readAll());
     }
     m_buffer.append(m_socket.readAll());
-    return true;
+    return m_socket.state() == QAbstractSocket::UnconnectedState;
 }
 
 std::optional<std::string> WebSocketTestClient::pair(const std::string& code) {
-    send({QuorixClientMessage::AuthRequest{code}});
-    const auto reply = readMessage();
-    if (!reply) {
-        return std::nullopt;
-    }
-    const auto* success = std::get_if<QuorixServerMessage::AuthSuccess>(&reply->value);
-    if (!success) {
-        return std::nullopt;
-    }
-    return success->token;
+    const auto reply = exchange({QuorixClientMessage::AuthRequest{code}});
+    const auto* success =
+        reply ? std::get_if<QuorixServerMessage::AuthSuccess>(&reply->value) : nullptr;
+    return success ? std::optional(success->token) : std::nullopt;
 }
 
 } // namespace quorix::testing

@@ -1,20 +1,20 @@
 #pragma once
 
+#include "QuorixMacCore/Support/Waiting.h"
 #include "QuorixMacCore/Transport/WebSocketFrameCodec.h"
 #include "QuorixProtocol/Messages.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QSslSocket>
 
-#include <chrono>
 #include <cstdint>
 #include <optional>
 
 namespace quorix::testing {
 
-/// The sample key of RFC 6455 and the value the server must accept it with.
+/// The sample key of RFC 6455.
 inline constexpr QByteArrayView sampleKey = "dGhlIHNhbXBsZSBub25jZQ==";
-inline constexpr QByteArrayView sampleAccept = "s3pPLMBiTxaQ9kYGzzhZRbK+xOo=";
 
 /// A client frame as a phone sends it: final, masked with the key of RFC 6455's samples.
 QByteArray maskedClientFrame(std::uint8_t opcode, QByteArrayView payload);
@@ -23,11 +23,9 @@ QByteArray maskedClientFrame(std::uint8_t opcode, QByteArrayView payload);
 QByteArray openingRequest();
 
 /// A phone's side of one connection, driven synchronously from the test's thread while
-/// the server runs on its own threads.
+/// the server runs on its own threads. Every read gives up after `hangLimit`.
 class WebSocketTestClient {
 public:
-    static constexpr std::chrono::milliseconds defaultTimeout{10'000};
-
     /// Opens the TCP connection to 127.0.0.1; whether it connected.
     bool connectTo(quint16 port);
     /// Connects over TLS, accepting any certificate; whether the TLS handshake completed.
@@ -41,34 +39,29 @@ public:
     void sendFrame(std::uint8_t opcode, QByteArrayView payload);
     void send(const QuorixClientMessage& message);
 
-    /// Reads until the 101 answer's header is complete; the header, or nothing.
-    std::optional<QByteArray>
-    readHandshakeResponse(std::chrono::milliseconds timeout = defaultTimeout);
+    /// Reads until the answer's header is complete; the header, or nothing.
+    std::optional<QByteArray> readHandshakeResponse();
     /// The next server frame, or nothing when none arrives in time, the connection ends, or
     /// the server breaks the framing (a masked frame, say).
-    std::optional<WebSocketFrame> readFrame(std::chrono::milliseconds timeout = defaultTimeout);
+    std::optional<WebSocketFrame> readFrame(std::chrono::milliseconds limit = hangLimit);
     /// The next text frame decoded as a server message.
-    std::optional<QuorixServerMessage>
-    readMessage(std::chrono::milliseconds timeout = defaultTimeout);
+    std::optional<QuorixServerMessage> readMessage(std::chrono::milliseconds limit = hangLimit);
     /// Sends `message` and reads the next message.
     std::optional<QuorixServerMessage> exchange(const QuorixClientMessage& message) {
         send(message);
         return readMessage();
     }
-    /// Whether no frame arrives within `period` (and the connection stays up).
-    bool staysQuiet(std::chrono::milliseconds period);
-    /// Whether the server closed the connection within `timeout`; bytes that arrive
-    /// meanwhile are kept.
-    bool waitForDisconnect(std::chrono::milliseconds timeout = defaultTimeout);
+    /// Whether the server closed the connection; bytes that arrive meanwhile are kept.
+    bool waitForDisconnect();
 
     /// Authenticates with a code; the token, or nothing.
     std::optional<std::string> pair(const std::string& code);
 
-    QTcpSocket& socket() { return m_socket; }
+    QSslSocket& socket() { return m_socket; }
     const QByteArray& buffer() const { return m_buffer; }
 
 private:
-    bool readMore(std::chrono::steady_clock::time_point deadline);
+    bool readMore(const QDeadlineTimer& deadline);
 
     // Plain TCP unless connected with `connectEncrypted`.
     QSslSocket m_socket;

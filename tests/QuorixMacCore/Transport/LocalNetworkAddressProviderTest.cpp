@@ -2,6 +2,8 @@
 
 #include "QuorixMacCore/Platform/NetworkInterfaces.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
 #include <net/if.h>
 
@@ -12,12 +14,22 @@ namespace {
 constexpr unsigned int up = IFF_UP | IFF_RUNNING;
 constexpr unsigned int loopback = IFF_UP | IFF_RUNNING | IFF_LOOPBACK;
 
-InterfaceAddress entry(const char* name, unsigned int flags, const char* ipv4 = nullptr) {
-    InterfaceAddress address{QString::fromLatin1(name), flags, std::nullopt};
-    if (ipv4 != nullptr) {
-        address.ipv4Address = QString::fromLatin1(ipv4);
+/// Interfaces as "name flags [address]", separated by commas; the flags are "up", "lo" (a
+/// loopback interface that is up) or "down".
+std::vector<InterfaceAddress> interfaces(const char* list) {
+    std::vector<InterfaceAddress> result;
+    for (const QString& each : QString::fromLatin1(list).split(u',', Qt::SkipEmptyParts)) {
+        const QStringList parts = each.split(u' ', Qt::SkipEmptyParts);
+        const unsigned int flags = parts[1] == u"lo" ? loopback : parts[1] == u"up" ? up : 0;
+        result.push_back(
+            {parts[0], flags, parts.value(2).isEmpty() ? std::nullopt : std::optional(parts[2])});
     }
-    return address;
+    return result;
+}
+
+/// Nothing for an empty text.
+std::optional<QString> optional(const char* text) {
+    return *text ? std::optional(QString::fromLatin1(text)) : std::nullopt;
 }
 
 const QByteArray routeHeader =
@@ -26,43 +38,26 @@ const QByteArray routeHeader =
 } // namespace
 
 TEST(LocalNetworkAddressProvider, prefersThePrimaryInterfaceElseTheFirstNonLoopbackAddress) {
-    const std::optional<QString> none;
     struct Case {
-        const char* name;
-        std::vector<InterfaceAddress> addresses;
-        std::optional<QString> primary;
-        std::optional<QString> expected;
+        const char* interfaces;
+        const char* primary;
+        const char* expected;
     };
     const Case cases[] = {
-        {"no primary interface",
-         {entry("lo", loopback, "127.0.0.1"), entry("wlan5", up, "10.0.0.2"),
-          entry("eth0", up, "192.168.1.20")},
-         none,
-         QStringLiteral("10.0.0.2")},
-        {"primary without IPv4",
-         {entry("eth0", up), entry("wlan5", up, "10.0.0.2")},
-         QStringLiteral("eth0"),
-         QStringLiteral("10.0.0.2")},
-        {"only loopback", {entry("lo", loopback, "127.0.0.1")}, QStringLiteral("lo"), none},
-        {"loopback known by its flag, not its name",
-         {entry("eth9", loopback, "127.0.0.2"), entry("eth1", up, "172.16.0.4")},
-         none,
-         QStringLiteral("172.16.0.4")},
-        {"interface down",
-         {entry("eth0", 0, "192.168.1.20"), entry("wlan0", up, "10.1.1.1")},
-         QStringLiteral("eth0"),
-         QStringLiteral("10.1.1.1")},
-        {"first address of the primary interface",
-         {entry("eth1", up, "10.0.0.9"), entry("eth0", up, "192.168.1.20"),
-          entry("eth0", up, "192.168.1.21")},
-         QStringLiteral("eth0"),
-         QStringLiteral("192.168.1.20")},
-        {"empty list", {}, QStringLiteral("eth0"), none},
+        {"lo lo 127.0.0.1, wlan5 up 10.0.0.2, eth0 up 192.168.1.20", "", "10.0.0.2"},
+        {"eth0 up, wlan5 up 10.0.0.2", "eth0", "10.0.0.2"},
+        {"lo lo 127.0.0.1", "lo", ""},
+        // Loopback is known by its flag, not its name.
+        {"eth9 lo 127.0.0.2, eth1 up 172.16.0.4", "", "172.16.0.4"},
+        {"eth0 down 192.168.1.20, wlan0 up 10.1.1.1", "eth0", "10.1.1.1"},
+        {"eth1 up 10.0.0.9, eth0 up 192.168.1.20, eth0 up 192.168.1.21", "eth0", "192.168.1.20"},
+        {"", "eth0", ""},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(LocalNetworkAddressProvider::chooseIPv4Address(c.addresses, c.primary),
-                  c.expected)
-            << c.name;
+        EXPECT_EQ(LocalNetworkAddressProvider::chooseIPv4Address(interfaces(c.interfaces),
+                                                                 optional(c.primary)),
+                  optional(c.expected))
+            << c.interfaces;
     }
 }
 

@@ -97,7 +97,8 @@ TEST(WebSocketFrameCodec, writesEachLengthEncodingAtItsBoundariesForBothSides) {
         const QByteArray payload(c.length, 'x');
         const QByteArray frame = Codec::frame(WebSocketOpcode::binary, payload);
         EXPECT_EQ(frame, c.header + payload) << c.length;
-        EXPECT_EQ(Codec::parseFrame(frame),
+        // What follows a frame in the buffer is left for the next call.
+        EXPECT_EQ(Codec::parseFrame(frame + "\x89"),
                   (ParsedWebSocketFrame{{WebSocketOpcode::binary, payload}, frame.size()}));
 
         QByteArray maskedHeader = c.header;
@@ -132,7 +133,7 @@ TEST(WebSocketFrameCodec, everyPrefixOfAMaskedFrameYieldsNothingAndTheWholeUnmas
         }
         const QByteArray frame = binaryFrameFromClient(payload);
         for (qsizetype prefix = 0; prefix < frame.size(); ++prefix) {
-            const auto result = Codec::readFrame(frame.first(prefix));
+            const auto result = Codec::readFrame(QByteArrayView(frame).first(prefix));
             ASSERT_TRUE(result.hasValue()) << length << " " << prefix;
             ASSERT_FALSE(result.value().has_value()) << length << " " << prefix;
         }
@@ -141,22 +142,6 @@ TEST(WebSocketFrameCodec, everyPrefixOfAMaskedFrameYieldsNothingAndTheWholeUnmas
         EXPECT_EQ(whole->frame.payload, payload);
         EXPECT_EQ(whole->consumed, frame.size());
     }
-}
-
-TEST(WebSocketFrameCodec, leavesTheRestOfABufferForTheNextCall) {
-    const QByteArray second = Codec::clientFrame(0x9, "second", 0x01020304);
-    QByteArray buffer = maskedHello + second.first(second.size() / 2);
-
-    const auto first = Codec::parseFrame(buffer);
-    ASSERT_TRUE(first);
-    EXPECT_EQ(first->frame.payload, "Hello");
-    ASSERT_EQ(first->consumed, maskedHello.size());
-
-    buffer.remove(0, first->consumed);
-    EXPECT_FALSE(Codec::parseFrame(buffer));
-    buffer += second.sliced(second.size() / 2);
-    EXPECT_EQ(Codec::parseFrame(buffer),
-              (ParsedWebSocketFrame{{WebSocketOpcode::ping, "second"}, buffer.size()}));
 }
 
 TEST(WebSocketFrameCodec, refusesFramesThatCanNeverBeReadAndTakesOneOfExactlyTheLimit) {

@@ -1,5 +1,6 @@
 #include "QuorixMacCore/Platform/ServiceRegistrar.h"
 #include "QuorixMacCore/Support/PrivateDNSSDDaemons.h"
+#include "QuorixMacCore/Support/Waiting.h"
 #include "QuorixMacCore/Transport/BonjourTXTRecord.h"
 
 #include <QCoreApplication>
@@ -50,7 +51,7 @@ TEST(DNSSDServiceRegistrar, announcesReplacesAndWithdrawsTheServersRecord) {
         registrar->registerService({name, serviceType, 47001, BonjourTXTRecord::entries(fields)}),
         std::nullopt);
     EXPECT_EQ(qgetenv("AVAHI_COMPAT_NOWARN"), "1");
-    EXPECT_TRUE(testing::pumpUntil([&] { return !confirmedName.isEmpty(); }));
+    EXPECT_TRUE(testing::waitUntil([&] { return !confirmedName.isEmpty(); }));
     EXPECT_EQ(confirmedName, name);
     auto service = browseFor(6);
     ASSERT_TRUE(service);
@@ -71,7 +72,7 @@ TEST(DNSSDServiceRegistrar, announcesReplacesAndWithdrawsTheServersRecord) {
     longNamed->onRegistered = [&](const QString& confirmed) { longConfirmedName = confirmed; };
     ASSERT_EQ(longNamed->registerService({QString(30, QChar(0x6F22)), serviceType, 47004, {}}),
               std::nullopt);
-    EXPECT_TRUE(testing::pumpUntil([&] { return !longConfirmedName.isEmpty(); }));
+    EXPECT_TRUE(testing::waitUntil([&] { return !longConfirmedName.isEmpty(); }));
     EXPECT_EQ(longConfirmedName, QString(21, QChar(0x6F22)));
 
     registrar->unregister();
@@ -98,10 +99,10 @@ TEST(DNSSDServiceRegistrar, reportsALostResponder) {
                    47002,
                    {}}),
               std::nullopt);
-    ASSERT_TRUE(testing::pumpUntil([&] { return confirmed; }));
+    ASSERT_TRUE(testing::waitUntil([&] { return confirmed; }));
 
     daemons.stopAvahi();
-    EXPECT_TRUE(testing::pumpUntil([&] { return lost.has_value(); }));
+    EXPECT_TRUE(testing::waitUntil([&] { return lost.has_value(); }));
     EXPECT_FALSE(registrar->isRegistered());
 }
 
