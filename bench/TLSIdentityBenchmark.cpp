@@ -115,8 +115,6 @@ void handshakeAndPairing(benchmark::State& state) {
         return paired;
     });
     server.stop();
-    connectionQueue->stop();
-    listenerQueue->stop();
 }
 
 } // namespace
