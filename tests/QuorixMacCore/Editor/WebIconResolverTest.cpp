@@ -135,7 +135,7 @@ TEST_F(WebIconResolverOverHTTP, fetchesEachHostOnceInAnyLetterCaseForCallsFromAn
         resolver.iconData(QUrl(QStringLiteral("http://LOCALHOST:%1/other").arg(server.port())));
     const WebIconData icon = waitForResult(first).value_or(WebIconData());
     EXPECT_EQ(imageSize(icon), QSize(512, 256));
-    EXPECT_EQ(test::waitForResult(second), std::make_optional(icon));
+    EXPECT_EQ(waitForResult(second), std::make_optional(icon));
     EXPECT_EQ(server.requestedTargets(), (Targets{"/", "/icon.png"}));
     server.clearRequests();
 

@@ -173,7 +173,7 @@ private:
 TEST(PairingService, savesATokenWithoutHoldingUpCodesButBeforeAnswering) {
     const auto store = std::make_shared<BlockingStore>();
     PairingService service(
-        controllerConfiguration, store, PairingService::systemNow,
+        controllerConfiguration, store, currentDate,
         [] { return SecureTokenGenerator::makeToken(); }, fixedSource(123));
     service.issueNewCode();
     auto pairing = std::async(std::launch::async, [&] { return service.verify("000123"); });
