@@ -42,6 +42,25 @@ void checkFrame(QByteArrayView buffer, qsizetype limit, const ParsedWebSocketFra
     require(WebSocketFrameCodec::parseFrame(remasked) ==
                 ParsedWebSocketFrame{frame, remasked.size()},
             "a masked client frame reads back");
+
+    // A frame sent the way the writers write it (final, no reserved bits, shortest length)
+    // is, bit for bit, what they write for the frame that was read from it.
+    const auto first = static_cast<std::uint8_t>(exact[0]);
+    const qsizetype maskLength = masked ? 4 : 0;
+    if (first != (0x80 | static_cast<std::uint8_t>(frame.opcode)) ||
+        exact.size() != reframed.size() + maskLength) {
+        return;
+    }
+    if (!masked) {
+        require(exact == reframed, "an unmasked frame is what the server writes");
+        return;
+    }
+    const QByteArrayView key = exact.sliced(exact.size() - frame.payload.size() - 4, 4);
+    const auto keyByte = [&](qsizetype i) { return std::uint32_t(std::uint8_t(key[i])); };
+    const std::uint32_t maskKey =
+        keyByte(0) << 24 | keyByte(1) << 16 | keyByte(2) << 8 | keyByte(3);
+    require(exact == WebSocketFrameCodec::clientFrame(first & 0x0F, frame.payload, maskKey),
+            "a masked frame is what a client writes with its key");
 }
 
 } // namespace
