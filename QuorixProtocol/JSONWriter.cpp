@@ -91,6 +91,11 @@ void JSONWriter::base64(std::span<const std::uint8_t> bytes) {
 }
 
 std::string formatJSONNumber(double value) {
+    // Decoding reads "-0" as the integer 0, so negative zero is written as the zero it
+    // comes back as; otherwise a decoded value would not encode to the bytes it came from.
+    if (value == 0) {
+        return "0";
+    }
     char scientific[32];
     const auto result = std::to_chars(scientific, scientific + sizeof scientific, value,
                                       std::chars_format::scientific);

@@ -73,6 +73,7 @@ private:
 /// The text `JSONWriter::number` writes for a finite value: the shortest digits that
 /// read back exactly, in fixed notation for decimal exponents from -4 to 15 and in
 /// exponent notation ("1e-05", "1.5e+16") otherwise, without a ".0" on whole numbers.
+/// Negative zero is written "0".
 std::string formatJSONNumber(double value);
 
 } // namespace quorix

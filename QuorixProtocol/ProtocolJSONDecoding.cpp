@@ -499,6 +499,10 @@ Decoded<T> decodeDocument(std::string_view bytes) {
     // allocating (and faulting in) them afresh for every multi-megabyte layout took more
     // time than the parsing. Nothing returned refers into them.
     thread_local simdjson::dom::parser parser;
+    // An empty view may have no data pointer at all, which the parser would copy from.
+    if (bytes.empty()) {
+        return DecodingError{{}, parseFailure(simdjson::EMPTY)};
+    }
     element root;
     if (const auto code = parser.parse(bytes.data(), bytes.size()).get(root);
         code != simdjson::SUCCESS) {

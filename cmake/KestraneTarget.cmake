@@ -2,7 +2,9 @@
 # hygiene macros, and the repository root as the include base so includes read
 # "QuorixProtocol/Models.h".
 function(kestrane_target_defaults target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local
+  # The fuzz build uses clang, which has no -Wshadow=local.
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic
+                                           $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local>
                                            -Wnon-virtual-dtor -Wno-missing-field-initializers)
   if(KESTRANE_WERROR)
     target_compile_options(${target} PRIVATE -Werror)

@@ -12,7 +12,7 @@ namespace {
 
 TEST(JSONWriter, formatsNumbersAsTheirShortestTextWithoutTrailingFraction) {
     const std::pair<double, std::string_view> cases[] = {
-        {135.0, "135"},         {-0.0, "-0"},
+        {135.0, "135"},         {-0.0, "0"},
         {-2.5, "-2.5"},         {1.0 / 3.0, "0.3333333333333333"},
         {0.0001, "0.0001"},     {1e-05, "1e-05"},
         {-1.5e-07, "-1.5e-07"}, {1234567890123456.0, "1234567890123456"},

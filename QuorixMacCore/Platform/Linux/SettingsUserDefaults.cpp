@@ -224,9 +224,11 @@ private:
             // Kept for the next write unless changed or removed again since.
             for (auto& [key, value] : snapshot) {
                 const bool superseded =
-                    std::any_of(m_pending.begin(), m_pending.end(), [&](const auto& newer) {
-                        return isAtOrBelow(key, newer.first) && !newer.second;
-                    });
+                    // Captured by name: clang 14 cannot capture a structured binding.
+                    std::any_of(m_pending.begin(), m_pending.end(),
+                                [&keptKey = key](const auto& newer) {
+                                    return isAtOrBelow(keptKey, newer.first) && !newer.second;
+                                });
                 if (!superseded) {
                     m_pending.try_emplace(key, std::move(value));
                 }
