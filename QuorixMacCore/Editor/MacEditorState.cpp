@@ -588,6 +588,7 @@ void MacEditorState::loadInstalledAppsIfNeeded() {
         return;
     }
     m_isLoadingInstalledApps = true;
+    Q_EMIT isLoadingInstalledAppsChanged();
     QThreadPool* pool =
         m_options.taskPool != nullptr ? m_options.taskPool : QThreadPool::globalInstance();
     QPointer<MacEditorState> self(this);
@@ -613,6 +614,7 @@ void MacEditorState::finishLoadingInstalledApps(std::vector<AppInfo> apps) {
         m_unpublishedChanges |= installedAppsChange;
     }
     publishChanges();
+    Q_EMIT isLoadingInstalledAppsChanged();
 }
 
 std::optional<AppInfo> MacEditorState::appInfo(std::string_view bundleID) const {
