@@ -134,14 +134,10 @@ void CustomIconRegistrationRow::finishImport(const std::optional<Bytes>& png) {
     m_isImporting = false;
     m_chooseButton->setEnabled(true);
     m_spinner->hide();
-    setImportError(!png);
+    m_error->setVisible(!png);
     if (png) {
         m_editing.apply(InspectorRules::customImageUpdate(*png));
     }
-}
-
-void CustomIconRegistrationRow::setImportError(bool failed) {
-    m_error->setVisible(failed);
 }
 
 } // namespace quorix

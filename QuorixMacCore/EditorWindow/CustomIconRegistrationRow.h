@@ -34,7 +34,6 @@ public:
 
 private:
     void finishImport(const std::optional<Bytes>& png);
-    void setImportError(bool failed);
 
     ButtonEditing m_editing;
     InspectorServices m_services;

@@ -55,7 +55,6 @@ public:
     ButtonEditing(MacEditorState& state, std::function<void()> onSync, UUID buttonID);
 
     MacEditorState& state() const { return m_state; }
-    const UUID& buttonID() const { return m_buttonID; }
     /// Whether the button is still the selected one.
     bool isCurrent() const;
 

@@ -41,9 +41,6 @@ public:
                   std::optional<QuickPanelControls> controls, QWidget* parent = nullptr,
                   InspectorServices services = InspectorServices::system());
 
-    /// The editor of the selected button's kind, if a button is selected.
-    QWidget* actionEditor() const { return m_editor; }
-
 private:
     void refresh();
     void refreshStatus();

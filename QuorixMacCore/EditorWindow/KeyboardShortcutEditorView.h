@@ -51,8 +51,6 @@ public:
                                MacKeyboardShortcutEditor::ChangeCallback onChange,
                                QWidget* parent = nullptr);
 
-    MacKeyboardShortcutEditor& model() { return *m_model; }
-
     /// The button's combo changed elsewhere (undo): shown unless recording.
     void showCombo(const KeyCombo& combo);
 

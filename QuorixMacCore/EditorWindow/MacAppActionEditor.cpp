@@ -252,7 +252,6 @@ void MacAppActionEditor::fillRunningAppsMenu() {
     }
     for (const RunningAppChoice& app : m_runningApps) {
         QAction* action = m_runningMenu->addAction(QString::fromStdString(app.name));
-        action->setData(QString::fromStdString(app.id));
         connect(action, &QAction::triggered, this, [this, app] { chooseRunningApp(app); });
     }
 }

@@ -58,8 +58,6 @@ public:
     /// The button's action, for the check mark and the emphasis.
     void showAction(const ActionSpec& action);
 
-    /// The running applications as last listed; empty until the menu first opened.
-    const std::vector<RunningAppChoice>& runningApps() const { return m_runningApps; }
     /// Whether an icon is being rendered for a choice.
     bool isRendering() const { return m_renders > 0; }
 

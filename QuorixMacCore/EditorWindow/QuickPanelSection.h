@@ -39,7 +39,6 @@ public:
 
     explicit QuickPanelSection(QuickPanelControls controls, QWidget* parent = nullptr);
 
-    const QString& selectedTriggerID() const { return m_selectedTriggerID; }
     /// The trigger as if chosen from the menu.
     void selectTrigger(const QString& id);
 

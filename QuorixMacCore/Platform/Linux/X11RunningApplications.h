@@ -60,11 +60,11 @@ public:
     std::vector<RunningApplication> runningApplications() const override;
     QString messagesLocale() const override { return m_catalogue->messagesLocale(); }
 
+private:
     /// The listed client windows; empty when the display cannot be reached or no window
     /// manager lists its windows there.
     std::vector<ClientWindow> clientWindows() const;
 
-private:
     const std::shared_ptr<const DesktopEntryApplications> m_catalogue;
     const std::string m_displayName;
 };
