@@ -274,12 +274,5 @@ TEST_F(DesktopEntryFiles, listTheApplicationsOfTheWindowsOnTheDisplay) {
         root.filePath(QStringLiteral("applications/org.kestrane.Notes.desktop")).toStdString());
 }
 
-TEST(RunningApplications, listNothingWithoutADisplay) {
-    const X11RunningApplications applications(
-        std::make_shared<DesktopEntryApplications>(DesktopEntryApplications::Configuration{}),
-        ":4095");
-    EXPECT_TRUE(applications.runningApplications().empty());
-}
-
 } // namespace
 } // namespace quorix
