@@ -585,6 +585,7 @@ void MacEditorState::loadInstalledAppsIfNeeded() {
         return;
     }
     m_isLoadingInstalledApps = true;
+    Q_EMIT isLoadingInstalledAppsChanged();
     QPointer<MacEditorState> self(this);
     taskPool()->start(
         [self, scanner = m_installedAppsScanner]() mutable {
@@ -608,6 +609,7 @@ void MacEditorState::finishLoadingInstalledApps(std::vector<AppInfo> apps) {
         m_unpublishedChanges |= installedAppsChange;
     }
     publishChanges();
+    Q_EMIT isLoadingInstalledAppsChanged();
 }
 
 std::optional<AppInfo> MacEditorState::appInfo(std::string_view bundleID) const {

@@ -180,6 +180,8 @@ Q_SIGNALS:
     void pendingSyncLayoutChanged();
     void syncStatusTextChanged();
     void installedAppsChanged();
+    /// A catalogue load started or ended, with applications or without.
+    void isLoadingInstalledAppsChanged();
 
 private:
     struct EditorSnapshot;

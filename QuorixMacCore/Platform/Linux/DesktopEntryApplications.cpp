@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <set>
+#include <utility>
 
 namespace quorix {
 
@@ -28,6 +30,60 @@ QStringList absolutePaths(const QString& list) {
 bool isOfferedApplication(const DesktopEntry& entry) {
     return entry.value(u"Type") == QLatin1String("Application") &&
            !entry.booleanValue(u"NoDisplay") && !entry.booleanValue(u"Hidden");
+}
+
+// The first word of an Exec value that is not "env" or one of its VAR=value settings;
+// words may be quoted with double quotes, inside which a backslash escapes the next
+// character.
+std::optional<QString> programOfExec(const QString& exec) {
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    bool quoted = false;
+    for (qsizetype i = 0; i < exec.size(); ++i) {
+        const QChar c = exec.at(i);
+        if (quoted) {
+            if (c == u'\\' && i + 1 < exec.size()) {
+                word.append(exec.at(++i));
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                word.append(c);
+            }
+        } else if (c == u'"') {
+            quoted = true;
+            inWord = true;
+        } else if (c == u' ' || c == u'\t') {
+            if (inWord) {
+                words.append(std::exchange(word, QString()));
+                inWord = false;
+            }
+        } else {
+            word.append(c);
+            inWord = true;
+        }
+    }
+    if (inWord) {
+        words.append(word);
+    }
+    qsizetype first = 0;
+    if (!words.isEmpty() && words.first() == QLatin1String("env")) {
+        first = 1;
+        while (first < words.size() && words.at(first).contains(u'=')) {
+            ++first;
+        }
+    }
+    if (first >= words.size() || words.at(first).isEmpty()) {
+        return std::nullopt;
+    }
+    return words.at(first);
+}
+
+std::optional<QString> nonEmpty(std::optional<QString> value) {
+    if (value && value->isEmpty()) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 // An ID can arrive from a phone's layout; it names a file in our folders, so it must not
@@ -67,9 +123,9 @@ DesktopEntryApplications::Configuration DesktopEntryApplications::Configuration:
 DesktopEntryApplications::DesktopEntryApplications(Configuration configuration)
     : m_configuration(std::move(configuration)) {}
 
-std::vector<InstalledApplication> DesktopEntryApplications::offeredApplications() const {
+std::vector<DesktopEntryApplications::Entry> DesktopEntryApplications::offeredEntries() const {
     std::set<QString> claimedIDs;
-    std::vector<InstalledApplication> apps;
+    std::vector<Entry> entries;
     for (const QString& directoryPath : m_configuration.applicationDirectories) {
         const QDir directory(directoryPath);
         // Sorted so that the result does not depend on the file system's listing order.
@@ -93,11 +149,47 @@ std::vector<InstalledApplication> DesktopEntryApplications::offeredApplications(
             if (!isOfferedApplication(*entry)) {
                 continue;
             }
-            apps.push_back(
-                {id, entry->localizedValue(u"Name", m_configuration.messagesLocale).value_or(id)});
+            const auto exec = entry->value(u"Exec");
+            entries.push_back(
+                {id, directory.filePath(file),
+                 entry->localizedValue(u"Name", m_configuration.messagesLocale).value_or(id),
+                 nonEmpty(entry->value(u"Icon")), nonEmpty(entry->value(u"StartupWMClass")),
+                 exec ? programOfExec(*exec) : std::nullopt});
         }
     }
+    return entries;
+}
+
+std::vector<InstalledApplication> DesktopEntryApplications::offeredApplications() const {
+    std::vector<InstalledApplication> apps;
+    for (Entry& entry : offeredEntries()) {
+        apps.push_back({std::move(entry.id), std::move(entry.name)});
+    }
     return apps;
+}
+
+ApplicationFile DesktopEntryApplications::describe(const QString& path) const {
+    const QFileInfo file(path);
+    if (file.isDir()) {
+        return {file.fileName(), QString(), QStringLiteral("folder")};
+    }
+    if (!file.fileName().endsWith(desktopSuffix)) {
+        return {file.fileName(), QString(), QStringLiteral("application-x-executable")};
+    }
+    const QString id = file.fileName().chopped(desktopSuffix.size());
+    const auto entry = DesktopEntry::read(path);
+    if (!entry) {
+        return {id, QString(), QStringLiteral("application-x-executable")};
+    }
+    const QString folder = file.canonicalPath();
+    const bool installed = std::any_of(
+        m_configuration.applicationDirectories.begin(),
+        m_configuration.applicationDirectories.end(), [&folder](const QString& directory) {
+            const QString canonical = QFileInfo(directory).canonicalFilePath();
+            return !canonical.isEmpty() && canonical == folder;
+        });
+    const auto name = nonEmpty(entry->localizedValue(u"Name", m_configuration.messagesLocale));
+    return {name.value_or(id), installed ? id : QString(), nonEmpty(entry->value(u"Icon"))};
 }
 
 std::optional<QString> DesktopEntryApplications::iconName(const QString& id) const {
@@ -128,6 +220,11 @@ std::optional<QString> DesktopEntryApplications::iconName(const QString& id) con
 }
 
 std::shared_ptr<const InstalledApplications> systemInstalledApplications() {
+    return std::make_shared<DesktopEntryApplications>(
+        DesktopEntryApplications::Configuration::fromEnvironment());
+}
+
+std::shared_ptr<const ApplicationFiles> systemApplicationFiles() {
     return std::make_shared<DesktopEntryApplications>(
         DesktopEntryApplications::Configuration::fromEnvironment());
 }

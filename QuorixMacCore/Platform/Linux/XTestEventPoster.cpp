@@ -1,16 +1,14 @@
 #include "QuorixMacCore/Platform/Linux/XTestEventPoster.h"
 
 #include "QuorixMacCore/Platform/Linux/KeyPositions.h"
+#include "QuorixMacCore/Platform/Linux/XkbKeyPositions.h"
 #include "QuorixMacCore/Platform/ModifierFlags.h"
 #include "QuorixMacCore/Platform/PlatformLogging.h"
 
-#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <array>
 #include <atomic>
-#include <cstring>
-#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -43,10 +41,6 @@ int reportLostDisplay(Display* display) {
     return 0;
 }
 
-std::string keyName(const char (&name)[XkbKeyNameLength]) {
-    return std::string(name, strnlen(name, XkbKeyNameLength));
-}
-
 } // namespace
 
 struct XTestEventPoster::Connection {
@@ -68,43 +62,10 @@ struct XTestEventPoster::Connection {
         return keycodes[virtualKey];
     }
 
-    // Reads the keyboard's own names of its key positions; only without XKB are evdev
-    // keycodes assumed, which is what current X servers use.
     void mapKeyPositions() {
-        int minKeycode = 0;
-        int maxKeycode = 0;
-        XDisplayKeycodes(display, &minKeycode, &maxKeycode);
-        std::map<std::string, unsigned> keycodeByName;
-        if (XkbDescPtr keyboard = XkbGetMap(display, 0, XkbUseCoreKbd)) {
-            if (XkbGetNames(display, XkbKeyNamesMask | XkbKeyAliasesMask, keyboard) == Success &&
-                keyboard->names && keyboard->names->keys) {
-                for (int code = keyboard->min_key_code; code <= keyboard->max_key_code; ++code) {
-                    const std::string name = keyName(keyboard->names->keys[code].name);
-                    if (!name.empty()) {
-                        keycodeByName.emplace(name, static_cast<unsigned>(code));
-                    }
-                }
-                for (int i = 0; i < keyboard->names->num_key_aliases; ++i) {
-                    const XkbKeyAliasRec& alias = keyboard->names->key_aliases[i];
-                    const auto real = keycodeByName.find(keyName(alias.real));
-                    if (real != keycodeByName.end()) {
-                        keycodeByName.emplace(keyName(alias.alias), real->second);
-                    }
-                }
-            }
-            XkbFreeKeyboard(keyboard, 0, True);
-        }
-        for (const auto& position : KeyPositions::table) {
-            unsigned code = 0;
-            if (!keycodeByName.empty()) {
-                const auto found = keycodeByName.find(std::string(position.xkbName));
-                code = found == keycodeByName.end() ? 0 : found->second;
-            } else {
-                code = position.evdevCode + KeyPositions::evdevKeycodeOffset;
-            }
-            if (code >= static_cast<unsigned>(minKeycode) &&
-                code <= static_cast<unsigned>(maxKeycode)) {
-                keycodes[position.virtualKey] = code;
+        for (const auto& [virtualKey, code] : XkbKeyPositions::keycodesByVirtualKey(display)) {
+            if (virtualKey < keycodes.size()) {
+                keycodes[virtualKey] = code;
             }
         }
     }
