@@ -2,12 +2,10 @@
 
 #include "QuorixMacCore/Artwork/BrandArtwork.h"
 #include "QuorixMacCore/Artwork/SymbolGlyphs.h"
-#include "QuorixMacCore/Catalog/AppIconRendering.h"
 #include "QuorixMacCore/Editor/MacEditorState.h"
+#include "QuorixMacCore/Platform/RasterImages.h"
 
-#include <QBuffer>
 #include <QCoreApplication>
-#include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -27,31 +25,17 @@ constexpr qreal missingSiteShare = 0.58;
 // How strongly a picture still on its way is hinted at.
 constexpr qreal placeholderOpacity = 0.12;
 
-// Custom icons come from phones and image files; only plain raster formats are read.
-constexpr std::array<QByteArrayView, 7> readableFormats{"png", "jpeg", "jpg", "gif",
-                                                        "ico", "webp", "bmp"};
-
 template <typename... Cases>
 struct Overloaded : Cases... {
     using Cases::operator()...;
 };
 
-QImage decodedPicture(const QByteArray& bytes, int pixelSize) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    if (std::find(readableFormats.begin(), readableFormats.end(), reader.format()) ==
-        readableFormats.end()) {
-        return QImage();
-    }
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (size.isValid() && !size.isEmpty()) {
-        // Decode straight to the size drawn: a full-size icon per row would cost megabytes.
-        reader.setScaledSize(AppIconRendering::scaledSize(size, pixelSize));
-    }
-    return reader.read();
+// Custom icons come from phones and image files: the one bounded, raster-only path reads
+// them, decoded straight to the size drawn, since a full-size icon per row would cost
+// megabytes.
+QImage decodedPicture(std::span<const std::uint8_t> bytes, int pixelSize) {
+    auto decoded = RasterImages::decodedImage(bytes, pixelSize);
+    return decoded ? std::move(decoded).value() : QImage();
 }
 
 QByteArray customKey(const Bytes& data, int pixelSize) {
@@ -168,8 +152,7 @@ IconArtworkCache::Picture IconArtworkCache::customImage(const Bytes& data, int p
         return found;
     }
     m_pending.insert(key);
-    QByteArray bytes(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
-    m_taskPool->start([self = QPointer(this), key, bytes = std::move(bytes), pixelSize] {
+    m_taskPool->start([self = QPointer(this), key, bytes = data, pixelSize] {
         handBack(self, key, decodedPicture(bytes, pixelSize));
     });
     return found;
@@ -183,7 +166,7 @@ IconArtworkCache::Picture IconArtworkCache::remoteWebIcon(const URL& url) {
     }
     m_pending.insert(key);
     // The resolver answers on its own thread; the decoding goes to the pool, not there.
-    m_state.webIconResolver().iconData(url).then(
+    m_state.webIconResolver()->iconData(url).then(
         QtFuture::Launch::Sync, [self = QPointer(this), key, pool = m_taskPool](WebIconData data) {
             pool->start([self, key, data = std::move(data)] {
                 handBack(self, key, data ? decodedPicture(*data, remoteIconPixelSize) : QImage());

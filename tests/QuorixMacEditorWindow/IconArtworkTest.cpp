@@ -122,7 +122,7 @@ TEST_F(IconArtworkTest, showsASitesIconOnlyOnceFetchedAndTheGlobeWhenThereIsNone
               (std::vector<std::string>{"https://example.org/page", "https://example.net"}));
 
     QSignalSpy arrived(&f.artwork, &IconArtworkCache::pictureArrived);
-    f.resolver.answer(0, png(Qt::blue, {512, 512}));
+    f.resolver.answer(0, bytes(png(Qt::blue, {512, 512})));
     f.resolver.answer(1, std::nullopt);
     ASSERT_TRUE(QTest::qWaitFor([&] { return arrived.size() == 2; }));
     EXPECT_EQ(render(withIcon).pixelColor(side / 2, side / 2), QColor(Qt::blue));
@@ -138,7 +138,7 @@ TEST_F(IconArtworkTest, viewsRepaintWhenTheirPictureArrives) {
     EXPECT_EQ(view.size(), QSize(30, 30));
     const auto centre = [&] { return view.grab().toImage().pixelColor(15, 15); };
     EXPECT_EQ(centre(), view.palette().color(QPalette::Window));
-    f.resolver.answer(0, png(Qt::blue));
+    f.resolver.answer(0, bytes(png(Qt::blue)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return centre() == QColor(Qt::blue); }));
 }
 

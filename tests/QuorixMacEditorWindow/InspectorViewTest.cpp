@@ -103,7 +103,7 @@ protected:
         state = std::make_unique<MacEditorState>(
             test::layoutOf({test::page(0, std::move(buttons))}), QStringLiteral("スマホ未同期"),
             std::make_shared<InstalledAppsScanner>(std::make_shared<ListedApplications>()),
-            std::nullopt, resolver);
+            std::nullopt, sharedResolver);
         InspectorServices services{running,
                                    std::make_shared<FakeApplicationFiles>(),
                                    std::make_shared<NoKeyCodes>(),
@@ -157,7 +157,9 @@ protected:
     }
 
     QTemporaryDir directory;
-    test::FakeWebIconResolver resolver;
+    std::shared_ptr<test::FakeWebIconResolver> sharedResolver =
+        std::make_shared<test::FakeWebIconResolver>();
+    test::FakeWebIconResolver& resolver = *sharedResolver;
     std::shared_ptr<FakeRunningApplications> running = std::make_shared<FakeRunningApplications>();
     std::optional<QString> nextChoice;
     std::vector<FileChoice> chosen;

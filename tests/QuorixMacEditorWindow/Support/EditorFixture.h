@@ -72,11 +72,13 @@ class EditorFixture {
 public:
     explicit EditorFixture(LayoutRecord layout = layoutOf({}))
         : state(std::move(layout), QStringLiteral("スマホ未同期"),
-                std::make_shared<InstalledAppsScanner>(applications), std::nullopt, resolver) {}
+                std::make_shared<InstalledAppsScanner>(applications), std::nullopt,
+                sharedResolver) {}
 
     std::shared_ptr<IconFileApplications> applications = std::make_shared<IconFileApplications>();
     MacAppIconImageCache appIcons{applications};
-    FakeWebIconResolver resolver;
+    std::shared_ptr<FakeWebIconResolver> sharedResolver = std::make_shared<FakeWebIconResolver>();
+    FakeWebIconResolver& resolver = *sharedResolver;
     MacEditorState state;
     IconArtworkCache& artwork = *new IconArtworkCache(state, appIcons);
 };
