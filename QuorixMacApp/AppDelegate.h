@@ -3,7 +3,10 @@
 #include "QuorixMacCore/Control/QuorixMacServerController.h"
 #include "QuorixMacCore/Platform/ApplicationDirectories.h"
 
+#include <QMainWindow>
 #include <QObject>
+#include <QPointer>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -25,6 +28,8 @@ public:
     static constexpr std::uint16_t preferredPort = 47532;
     /// The name announced to phones when the host has none.
     static constexpr QLatin1StringView fallbackDeviceName{"Kestrane Helper"};
+    /// The editor window's first size; it grows to fit its columns' minimum widths.
+    static constexpr QSize editorWindowSize{980, 620};
 
     /// Makes the controller on the stored layout of the standard defaults domain; opens
     /// nothing yet.
@@ -36,10 +41,20 @@ public:
     /// The host's name, or `fallbackDeviceName` when it has none.
     static QString deviceName();
 
-    /// Starts the receiver and writes the memo.
+    /// Starts the receiver and writes the memo; then, once the event loop runs, opens the
+    /// editor when a display is reachable.
     void applicationDidFinishLaunching();
-    /// Stops the receiver; call once, before the application object goes.
+    /// Closes the editor and stops the receiver; call once, before the application object
+    /// goes.
     void applicationWillTerminate();
+
+    /// Opens the editor window centred on the screen, or, when it is open, gives it a fresh
+    /// editor and brings it to the front; nothing without a display.
+    void showEditor();
+    /// The open editor window, if any.
+    QMainWindow* editorWindow() const { return m_editorWindow; }
+    /// Whether windows can be shown: false on Qt's offscreen and minimal platforms.
+    static bool hasDisplay();
 
     /// Writes the memo for the current code; the path written, or nothing when there is no
     /// code or the write failed.
@@ -52,12 +67,19 @@ public:
 Q_SIGNALS:
     /// A phone authenticated, by code or by token.
     void pairingCompleted();
+    /// The user asked to pair a phone; `code` is the fresh pairing code to show.
+    void pairingCodeRequested(const QString& code);
 
 private:
+    /// A fresh code for a phone to pair with, also written to the memo.
+    void preparePairingCode();
+
     const std::shared_ptr<const ApplicationDirectories> m_directories;
     std::unique_ptr<QuorixMacServerController> m_controller;
     /// Runs buttons pressed in the quick panel, apart from the phones' executions.
     std::shared_ptr<MacActionExecutor> m_quickPanelActionExecutor;
+    /// Shows the controller's editor state, so it must go before the controller.
+    QPointer<QMainWindow> m_editorWindow;
 };
 
 } // namespace quorix
