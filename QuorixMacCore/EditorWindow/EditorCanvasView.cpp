@@ -449,25 +449,9 @@ bool ButtonListView::carriesDraggedButton(const QMimeData* data) const {
            idFromText(data->text()) == m_drag.draggingButtonID();
 }
 
-void ButtonListView::dragMovedTo(const QPoint& position) {
-    const QuorixButtonRecord* target = m_model.button(indexAt(position));
-    if (target == nullptr) {
-        m_drag.leave();
-        return;
-    }
-    if (const auto move = m_drag.enter(target->id, m_model.order())) {
-        m_state.moveButton(move->buttonID, move->before);
-    }
-}
-
 void ButtonListView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!carriesDraggedButton(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    event->setDropAction(Qt::MoveAction);
-    event->accept();
-    dragMovedTo(event->position().toPoint());
+    // Entering the list may already mean entering a row.
+    dragMoveEvent(event);
 }
 
 void ButtonListView::dragMoveEvent(QDragMoveEvent* event) {
@@ -477,7 +461,12 @@ void ButtonListView::dragMoveEvent(QDragMoveEvent* event) {
     }
     event->setDropAction(Qt::MoveAction);
     event->accept();
-    dragMovedTo(event->position().toPoint());
+    const QuorixButtonRecord* target = m_model.button(indexAt(event->position().toPoint()));
+    if (target == nullptr) {
+        m_drag.leave();
+    } else if (const auto move = m_drag.enter(target->id, m_model.order())) {
+        m_state.moveButton(move->buttonID, move->before);
+    }
 }
 
 void ButtonListView::dragLeaveEvent(QDragLeaveEvent* event) {

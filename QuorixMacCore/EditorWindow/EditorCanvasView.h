@@ -126,8 +126,6 @@ private:
     /// Runs the platform's drag loop for the row; returns when the drag has ended.
     void dragRow(const QModelIndex& index);
     bool carriesDraggedButton(const QMimeData* data) const;
-    /// Follows the pointer of a drag over the rows.
-    void dragMovedTo(const QPoint& position);
     void endDrag();
 
     MacEditorState& m_state;

@@ -47,8 +47,6 @@ QVariant PageListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
         return m_state.pageNumberTitle(*id);
-    case pageIDRole:
-        return QString::fromStdString(id->uuidString());
     case selectedRole:
         return m_state.selectedPageID() == id;
     default:

@@ -26,9 +26,7 @@ class PageListModel final : public QAbstractListModel {
 
 public:
     enum Role {
-        /// The page's id as text.
-        pageIDRole = Qt::UserRole + 1,
-        selectedRole,
+        selectedRole = Qt::UserRole + 1,
     };
 
     explicit PageListModel(MacEditorState& state, QObject* parent = nullptr);

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFont>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -37,12 +36,6 @@ TEST(EditorRendering, drawsEveryTextWithRealGlyphsOnAnXServer) {
         const QImage shot(QDir(screenshots.path()).filePath(QLatin1StringView(name)));
         EXPECT_GE(shot.width(), 1020) << name;
     }
-}
-
-TEST(EditorRendering, tellsACharacterWithoutGlyphFromOneWithAGlyph) {
-    EXPECT_EQ(test::charactersWithoutGlyph(QStringLiteral("ab\u0378c"), QFont()),
-              QStringLiteral("\u0378"));
-    EXPECT_EQ(test::charactersWithoutGlyph(QStringLiteral("abc"), QFont()), QString());
 }
 
 } // namespace
