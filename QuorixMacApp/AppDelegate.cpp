@@ -86,7 +86,7 @@ void AppDelegate::showEditor() {
         m_editorWindow->setAttribute(Qt::WA_DeleteOnClose);
         m_editorWindow->setWindowTitle(QStringLiteral("Kestrane ショートカット編集"));
         m_editorWindow->setCentralWidget(editor);
-        // The columns' minimum widths add up to more than the designed width.
+        // The columns' minimum widths add up to more than the first width.
         const QSize size = editorWindowSize.expandedTo(editor->minimumSizeHint());
         m_editorWindow->resize(size);
         if (const QScreen* screen = m_editorWindow->screen()) {

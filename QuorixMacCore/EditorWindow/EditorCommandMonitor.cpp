@@ -46,7 +46,7 @@ bool EditorCommandMonitor::isTextInput(const QWidget* widget) {
     if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
         return combo->isEditable();
     }
-    // Custom text widgets are recognised by name, as widgets of the platform's text classes.
+    // Text widgets of other kinds are recognised by the word in their class name.
     return qobject_cast<const QLineEdit*>(widget) != nullptr ||
            qobject_cast<const QTextEdit*>(widget) != nullptr ||
            qobject_cast<const QPlainTextEdit*>(widget) != nullptr ||
