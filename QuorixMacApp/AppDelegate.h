@@ -4,7 +4,10 @@
 #include "QuorixMacCore/Platform/ApplicationDirectories.h"
 #include "QuorixMacCore/Platform/UserDefaults.h"
 
+#include <QMainWindow>
 #include <QObject>
+#include <QPointer>
+#include <QSize>
 #include <QString>
 
 #include <memory>
@@ -26,6 +29,8 @@ public:
     /// The setting in the standard defaults domain that makes the receiver speak TLS with
     /// the desktop's own identity ("true"); plain TCP otherwise, which every phone speaks.
     static constexpr QLatin1StringView secureTransportKey{"quorix.mac.server.secureTransport"};
+    /// The editor window's first size; it grows to fit its columns' minimum widths.
+    static constexpr QSize editorWindowSize{980, 620};
 
     /// Makes the controller on the stored layout and the transport setting of the standard
     /// defaults domain; opens nothing yet.
@@ -39,10 +44,20 @@ public:
     /// Plain unless `secureTransportKey` holds "true", "yes" or "1" (in any letter case).
     static TransportSecurityMode securityMode(const UserDefaults& defaults);
 
-    /// Starts the receiver and writes the memo.
+    /// Starts the receiver and writes the memo; then, once the event loop runs, opens the
+    /// editor when a display is reachable.
     void applicationDidFinishLaunching();
-    /// Stops the receiver; call once, before the application object goes.
+    /// Closes the editor and stops the receiver; call once, before the application object
+    /// goes.
     void applicationWillTerminate();
+
+    /// Opens the editor window centred on the screen, or, when it is open, gives it a fresh
+    /// editor and brings it to the front; nothing without a display.
+    void showEditor();
+    /// The open editor window, if any.
+    QMainWindow* editorWindow() const { return m_editorWindow; }
+    /// Whether windows can be shown: false on Qt's offscreen and minimal platforms.
+    static bool hasDisplay();
 
     /// Writes the memo for the current code; the path written, or nothing when there is no
     /// code or the write failed.
@@ -55,12 +70,19 @@ public:
 Q_SIGNALS:
     /// A phone authenticated, by code or by token.
     void pairingCompleted();
+    /// The user asked to pair a phone; `code` is the fresh pairing code to show.
+    void pairingCodeRequested(const QString& code);
 
 private:
+    /// A fresh code for a phone to pair with, also written to the memo.
+    void preparePairingCode();
+
     const std::shared_ptr<const ApplicationDirectories> m_directories;
     std::unique_ptr<QuorixMacServerController> m_controller;
     /// Runs buttons pressed in the quick panel, apart from the phones' executions.
     std::shared_ptr<MacActionExecutor> m_quickPanelActionExecutor;
+    /// Shows the controller's editor state, so it must go before the controller.
+    QPointer<QMainWindow> m_editorWindow;
 };
 
 } // namespace quorix

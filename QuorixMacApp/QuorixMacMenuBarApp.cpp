@@ -1,7 +1,7 @@
 #include "QuorixMacApp/AppDelegate.h"
 #include "QuorixMacApp/TerminationSignals.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 
 #include <iostream>
 
@@ -25,9 +25,9 @@ void printStatus(const QString& line) {
 
 int main(int argc, char** argv) {
     chooseOffscreenPlatformWithoutDisplay();
-    QGuiApplication application(argc, argv);
-    QGuiApplication::setApplicationName(QStringLiteral("Kestrane"));
-    QGuiApplication::setQuitOnLastWindowClosed(false);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrane"));
+    QApplication::setQuitOnLastWindowClosed(false);
 
     quorix::TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &quorix::TerminationSignals::terminationRequested,
@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
     quorix::AppDelegate delegate;
     QObject::connect(&delegate, &quorix::AppDelegate::pairingCompleted,
                      [] { printStatus(QStringLiteral("a phone connected")); });
+    // Until the pairing window exists, the code to type in goes to standard error.
+    QObject::connect(
+        &delegate, &quorix::AppDelegate::pairingCodeRequested,
+        [](const QString& code) { printStatus(QStringLiteral("pairing code %1").arg(code)); });
 
     delegate.applicationDidFinishLaunching();
     const quorix::QuorixMacServerController& controller = delegate.controller();
@@ -61,7 +65,7 @@ int main(int argc, char** argv) {
                     .arg(controller.port().value_or(0))
                     .arg(controller.pairingCode(), memo.value_or(QStringLiteral("(none)"))));
 
-    const int status = QGuiApplication::exec();
+    const int status = QApplication::exec();
     delegate.applicationWillTerminate();
     return status;
 }

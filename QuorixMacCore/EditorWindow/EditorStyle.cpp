@@ -8,9 +8,10 @@ namespace quorix::EditorStyle {
 
 namespace {
 
-// Text sizes in pixels, as the original platform's points: body, headline, title, caption.
+// Text sizes in pixels: body (and headline), title, second title, caption.
 constexpr int bodyPixelSize = 13;
 constexpr int titlePixelSize = 22;
+constexpr int secondTitlePixelSize = 17;
 constexpr int captionPixelSize = 11;
 
 QFont sized(const QFont& base, int pixelSize, QFont::Weight weight) {
@@ -46,6 +47,10 @@ QFont titleFont(const QFont& base) {
     return sized(base, titlePixelSize, QFont::Bold);
 }
 
+QFont secondTitleFont(const QFont& base) {
+    return sized(base, secondTitlePixelSize, QFont::Bold);
+}
+
 QFont captionFont(const QFont& base) {
     return sized(base, captionPixelSize, QFont::Normal);
 }
@@ -60,6 +65,10 @@ QColor destructive() {
 
 QColor secondaryText(const QPalette& palette) {
     return withOpacity(palette.color(QPalette::WindowText), 0.6);
+}
+
+QColor sidebarBackground(const QPalette& palette) {
+    return palette.color(QPalette::Window).darker(104);
 }
 
 QColor withOpacity(QColor color, qreal opacity) {

@@ -30,11 +30,15 @@ QFont bodyFont(const QFont& base);
 QFont bodySemiboldFont(const QFont& base);
 QFont headlineFont(const QFont& base);
 QFont titleFont(const QFont& base);
+/// The title of an empty state: between the headline and the title.
+QFont secondTitleFont(const QFont& base);
 QFont captionFont(const QFont& base);
 
 QColor accent(const QPalette& palette);
 QColor destructive();
 QColor secondaryText(const QPalette& palette);
+/// The sidebar's background, set apart from the window's.
+QColor sidebarBackground(const QPalette& palette);
 /// `color` at `opacity` times its own opacity.
 QColor withOpacity(QColor color, qreal opacity);
 

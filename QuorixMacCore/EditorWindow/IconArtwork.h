@@ -51,7 +51,8 @@ public:
     /// or, when there is none yet, a new one over the shared application icons.
     static IconArtworkCache& of(MacEditorState& state);
 
-    /// A child of `state`; decodes on `taskPool`, the global pool when none is given.
+    /// A child of `state`; decodes on `taskPool` (the global pool when none is given), which
+    /// must outlive the fetches the cache starts.
     IconArtworkCache(MacEditorState& state, MacAppIconImageCache& appIcons,
                      QThreadPool* taskPool = nullptr);
     ~IconArtworkCache() override;

@@ -120,8 +120,7 @@ TEST(SymbolGlyphs, paintsOnlyInsideItsRectInItsColourAtTheDevicePixelRatio) {
         qreal ratio;
     };
     const QColor colour(20, 90, 200);
-    for (const Case& c : {Case{{0, 0, 32, 32}, 1}, Case{{8, 4, 20, 30}, 1}, Case{{2, 2, 16, 16}, 2},
-                          Case{{10, 0, 40, 12}, 3}}) {
+    for (const Case& c : {Case{{8, 4, 20, 30}, 1}, Case{{10, 0, 40, 12}, 3}}) {
         SCOPED_TRACE(c.ratio);
         QImage image(QSize(64, 48) * c.ratio, QImage::Format_ARGB32_Premultiplied);
         image.setDevicePixelRatio(c.ratio);

@@ -82,15 +82,5 @@ TEST_F(MacAppIconImageCacheTest, reportsAMissingApplicationWithoutLookingAgainAt
     }
 }
 
-TEST_F(MacAppIconImageCacheTest, keepsTheLatestEightyIcons) {
-    for (int index = 0; index <= MacAppIconImageCache::maxEntries; ++index) {
-        const QString id = QStringLiteral("app%1").arg(index);
-        applications->icons[id] = directory.filePath(QStringLiteral("editor.png"));
-        ASSERT_EQ(settled(id).status, MacAppIconImageCache::Status::ready);
-    }
-    EXPECT_EQ(cache.image(QStringLiteral("app80")).status, MacAppIconImageCache::Status::ready);
-    EXPECT_EQ(cache.image(QStringLiteral("app0")).status, MacAppIconImageCache::Status::rendering);
-}
-
 } // namespace
 } // namespace quorix

@@ -24,7 +24,7 @@ constexpr int displayDescriptor = 3;
 
 } // namespace
 
-XvfbServer::XvfbServer() {
+XvfbServer::XvfbServer(const std::string& screen) {
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
         m_failure = std::string("pipe: ") + std::strerror(errno);
@@ -36,8 +36,8 @@ XvfbServer::XvfbServer() {
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const std::string descriptor = std::to_string(displayDescriptor);
-    std::vector<std::string> arguments{"Xvfb",    "-displayfd", descriptor,   "-nolisten", "tcp",
-                                       "-screen", "0",          "640x480x24", "-noreset"};
+    std::vector<std::string> arguments{"Xvfb",    "-displayfd", descriptor, "-nolisten", "tcp",
+                                       "-screen", "0",          screen,     "-noreset"};
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());

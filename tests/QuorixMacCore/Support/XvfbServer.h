@@ -9,7 +9,8 @@ namespace quorix::test {
 /// object goes. Tests assert `isRunning()` and fail with `failure()` when it could not start.
 class XvfbServer {
 public:
-    XvfbServer();
+    /// `screen` as Xvfb takes it: width x height x depth.
+    explicit XvfbServer(const std::string& screen = "640x480x24");
     ~XvfbServer();
     XvfbServer(const XvfbServer&) = delete;
     XvfbServer& operator=(const XvfbServer&) = delete;

@@ -48,6 +48,14 @@ public:
         promises.at(request)->addResult(std::move(data));
         promises.at(request)->finish();
     }
+    /// Answers every request not answered yet.
+    void answerAll(const WebIconData& data) {
+        for (std::size_t request = 0; request < promises.size(); ++request) {
+            if (!promises[request]->future().isFinished()) {
+                answer(request, data);
+            }
+        }
+    }
 
     std::vector<std::string> requests;
     std::vector<std::shared_ptr<QPromise<WebIconData>>> promises;
