@@ -100,12 +100,11 @@ public:
 
 /// The editor state as the program holds it, without a store: the window's own costs.
 struct Editor {
-    NoWebIcons resolver;
     MacEditorState state{
         largeLayout(), QStringLiteral("スマホ未同期"),
         std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{}, QStringLiteral("C")})),
-        std::nullopt, resolver};
+        std::nullopt, std::make_shared<NoWebIcons>()};
 
     /// Forgets every decoded picture, as at the first opening.
     void dropPictures() { delete state.findChild<IconArtworkCache*>(); }
