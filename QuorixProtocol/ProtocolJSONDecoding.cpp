@@ -393,13 +393,10 @@ public:
     requires std::is_empty_v<Payload>
     bool readFields(object, const JSONPath&, Payload&) { return true; }
 
-    /// Records and tagged unions: one JSON object each. Declared after every `readFields`
-    /// so that its constraint sees them all.
+    /// Records and tagged unions: one JSON object each. Enumerations, lists and optional
+    /// values have their own, more specialised overloads above.
     template <typename T>
-    requires requires(Reader& reader, object fields, const JSONPath& path, T& out) {
-        reader.readFields(fields, path, out);
-    }
-    bool read(element value, const JSONPath& path, T& out) {
+    requires(!std::is_enum_v<T>) bool read(element value, const JSONPath& path, T& out) {
         object fields;
         if (value.get_object().get(fields) != simdjson::SUCCESS) {
             return wrongType(path, "an object", value);

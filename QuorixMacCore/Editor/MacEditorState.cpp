@@ -134,10 +134,8 @@ struct MacEditorState::EditorSnapshot {
             return std::make_shared<const Bytes>(data);
         };
 
-        EditorSnapshot snapshot{{layout.id, {}, layout.theme, layout.updatedAt},
-                                {},
-                                std::move(selectedPageID),
-                                std::move(selectedButtonID)};
+        EditorSnapshot snapshot{
+            {layout.id, {}, layout.theme, layout.updatedAt}, {}, selectedPageID, selectedButtonID};
         snapshot.layout.pages.reserve(layout.pages.size());
         for (const PageRecord& page : layout.pages) {
             PageRecord copy{page.id, page.name,        page.order,   page.gradient,
