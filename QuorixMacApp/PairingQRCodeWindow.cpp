@@ -105,7 +105,7 @@ PairingQRCodeWindow::PairingQRCodeWindow(std::function<void()> onRefresh, QWidge
     caption->setFont(callout);
     caption->setWordWrap(true);
     caption->setAlignment(Qt::AlignCenter);
-    caption->setMaximumWidth(captionMaximumWidth);
+    caption->setFixedWidth(std::min(captionMaximumWidth, windowSize.width() - 2 * inset));
     QPalette captionPalette = caption->palette();
     captionPalette.setColor(QPalette::WindowText, EditorStyle::secondaryText(palette()));
     caption->setPalette(captionPalette);
@@ -120,7 +120,9 @@ PairingQRCodeWindow::PairingQRCodeWindow(std::function<void()> onRefresh, QWidge
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(spacing);
-    layout->setContentsMargins(inset, inset, inset, inset);
+    // The stack is centred in the fixed frame; where the platform's controls are taller
+    // than the design's, the space above and below gives way, not the spacing.
+    layout->setContentsMargins(inset, 0, inset, 0);
     layout->addStretch();
     for (QWidget* widget : {static_cast<QWidget*>(title), static_cast<QWidget*>(m_square),
                             static_cast<QWidget*>(caption), static_cast<QWidget*>(refresh)}) {
