@@ -25,15 +25,11 @@ namespace {
 using namespace quorix;
 using namespace quorix::bench;
 
-#ifndef KESTRANE_CLI_PATH
-#define KESTRANE_CLI_PATH "kestrane-cli"
-#endif
-
 // Pushes timed on their own, before the measured ones.
 constexpr int pushesAlone = 5;
 
 struct Options {
-    std::string cli = KESTRANE_CLI_PATH;
+    std::string cli = defaultCliPath;
     std::string kestrane;
     double seconds = 5;
     int pushes = 100;

@@ -20,12 +20,8 @@ namespace {
 using namespace quorix;
 using namespace quorix::bench;
 
-#ifndef KESTRANE_CLI_PATH
-#define KESTRANE_CLI_PATH "kestrane-cli"
-#endif
-
 struct Options {
-    std::string cli = KESTRANE_CLI_PATH;
+    std::string cli = defaultCliPath;
     std::vector<int> phoneCounts = {1, 8, 64};
     double seconds = 3;
 };

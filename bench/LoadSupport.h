@@ -14,7 +14,14 @@
 #include <thread>
 #include <vector>
 
+#ifndef KESTRANE_CLI_PATH
+#define KESTRANE_CLI_PATH "kestrane-cli"
+#endif
+
 namespace quorix::bench {
+
+/// The `kestrane-cli` built with the drivers.
+inline constexpr const char* defaultCliPath = KESTRANE_CLI_PATH;
 
 using Clock = std::chrono::steady_clock;
 
