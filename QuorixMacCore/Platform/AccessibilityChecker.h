@@ -1,21 +1,11 @@
 #pragma once
 
-#include <array>
-#include <string_view>
-
 namespace quorix {
 
 /// Whether this process may post input events to other applications, and the way to the
 /// settings where the user grants it.
 class AccessibilityChecker {
 public:
-    /// The accessibility privacy pane of the system settings, tried in this order.
-    static constexpr std::array<std::string_view, 2> settingsPaneURLs{
-        "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility",
-        "x-apple.systempreferences:com.apple.settings.PrivacySecurity.extension"
-        "?Privacy_Accessibility",
-    };
-
     virtual ~AccessibilityChecker() = default;
 
     virtual bool isTrusted() = 0;
