@@ -114,7 +114,7 @@ TEST(SettingsUserDefaults, readsOtherProgramsChangesOnlyWhenSynchronizing) {
     defaults.setString(QStringLiteral("mine"), QStringLiteral("kept"));
     ASSERT_TRUE(defaults.synchronize());
 
-    // Short lists as the INI form writes them.
+    // Another program writes, short lists included in the form QSettings gives them.
     writeFile(path, "[General]\nmine=kept\ntheirs=external\nboth=external\n"
                     "empty=@Invalid()\none=solo\nthree=a, b, c\n");
     EXPECT_EQ(defaults.string(QStringLiteral("theirs")), std::nullopt);
