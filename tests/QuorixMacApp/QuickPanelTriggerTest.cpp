@@ -4,6 +4,7 @@
 #include "QuorixMacCore/Support/Waiting.h"
 
 #include <gtest/gtest.h>
+#include <map>
 #include <set>
 
 namespace quorix {
@@ -30,24 +31,13 @@ struct Step {
 };
 
 ModifierFlagBits flagOf(std::uint16_t key) {
-    switch (key) {
-    case leftControl:
-    case rightControl:
-        return ModifierFlags::control;
-    case leftOption:
-    case rightOption:
-        return ModifierFlags::option;
-    case command:
-        return ModifierFlags::command;
-    case shift:
-        return ModifierFlags::shift;
-    case capsLock:
-        return ModifierFlags::capsLock;
-    case function:
-        return ModifierFlags::function;
-    default:
-        return 0;
-    }
+    static const std::map<std::uint16_t, ModifierFlagBits> flags{
+        {leftControl, ModifierFlags::control}, {rightControl, ModifierFlags::control},
+        {leftOption, ModifierFlags::option},   {rightOption, ModifierFlags::option},
+        {command, ModifierFlags::command},     {shift, ModifierFlags::shift},
+        {capsLock, ModifierFlags::capsLock},   {function, ModifierFlags::function}};
+    const auto found = flags.find(key);
+    return found == flags.end() ? 0 : found->second;
 }
 
 /// Feeds steps to a trigger as the monitors would, with the flags of the keys held.

@@ -146,10 +146,6 @@ TEST(StatusMenuModel, versionTextComesFromVersionAndBuild) {
             << test.version.value_or(QStringLiteral("-")).toStdString() << " "
             << test.build.value_or(QStringLiteral("-")).toStdString();
     }
-    const StatusMenuState state{
-        .versionText = StatusMenuModel::versionText(QStringLiteral("2.3"), QStringLiteral("41"))};
-    const Lines lines = describe(state);
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "  (バージョン 2.3 (41))"), lines.end());
 }
 
 } // namespace

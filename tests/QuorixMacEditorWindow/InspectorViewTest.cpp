@@ -6,6 +6,7 @@
 #include "QuorixMacCore/EditorWindow/MacAppActionEditor.h"
 #include "QuorixMacCore/EditorWindow/MacShortcutActionEditor.h"
 #include "QuorixMacCore/EditorWindow/QuickPanelSection.h"
+#include "QuorixMacCore/Support/TestFiles.h"
 #include "QuorixMacEditorWindow/Support/EditorFixture.h"
 
 #include <QBuffer>
@@ -20,7 +21,6 @@
 #include <QTest>
 #include <QToolButton>
 
-#include <array>
 #include <gtest/gtest.h>
 
 namespace quorix {
@@ -63,35 +63,6 @@ public:
     std::optional<std::uint16_t> virtualKeyCode(std::uint32_t) override { return std::nullopt; }
 };
 
-std::uint32_t crc32(const QByteArray& bytes) {
-    std::uint32_t crc = 0xffffffffU;
-    for (const char byte : bytes) {
-        crc ^= static_cast<std::uint8_t>(byte);
-        for (int bit = 0; bit < 8; ++bit) {
-            crc = (crc >> 1) ^ (0xedb88320U & (0U - (crc & 1U)));
-        }
-    }
-    return ~crc;
-}
-
-QByteArray bigEndian(std::uint32_t value) {
-    const std::array<char, 4> bytes{char(value >> 24), char(value >> 16), char(value >> 8),
-                                    char(value)};
-    return QByteArray(bytes.data(), bytes.size());
-}
-
-QByteArray pngChunk(const QByteArray& type, const QByteArray& data) {
-    return bigEndian(std::uint32_t(data.size())) + type + data + bigEndian(crc32(type + data));
-}
-
-/// A PNG whose header claims `side` by `side` pixels, followed by a scrap of pixel data.
-QByteArray pngHeaderClaiming(std::uint32_t side) {
-    return QByteArray("\x89PNG\r\n\x1a\n", 8) +
-           pngChunk("IHDR",
-                    bigEndian(side) + bigEndian(side) + QByteArray("\x08\x06\x00\x00\x00", 5)) +
-           pngChunk("IDAT", QByteArray("\x78\x9c", 2)) + pngChunk("IEND", {});
-}
-
 QuorixButtonRecord buttonWith(ActionSpec action, IconRef icon = IconRef::sfSymbol("star.fill")) {
     return test::button(0, std::move(icon), std::move(action));
 }
@@ -128,19 +99,11 @@ protected:
     }
     const QuorixButtonRecord& button() const { return *state->selectedButton(); }
     QString shortcutsTool() const {
-        const QString path = directory.filePath(QStringLiteral("shortcuts"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\nprintf 'Mail Summary\\nTimer\\nmail later\\n'\n");
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        return path;
+        return test::writeFile(directory.filePath(QStringLiteral("shortcuts")),
+                               "#!/bin/sh\nprintf 'Mail Summary\\nTimer\\nmail later\\n'\n", true);
     }
     QString file(const char* name, const QByteArray& contents) const {
-        const QString path = directory.filePath(QString::fromLatin1(name));
-        QFile out(path);
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(contents);
-        return path;
+        return test::writeFile(directory.filePath(QString::fromLatin1(name)), contents);
     }
     void chooseKind(MacActionKind kind) {
         auto* picker = find<QComboBox>("kindPicker");
@@ -257,20 +220,14 @@ TEST_F(InspectorViewTest, aChosenPictureBecomesThePngIconOrShowsTheError) {
     auto* row = find<CustomIconRegistrationRow>(nullptr);
     ASSERT_NE(row, nullptr);
 
-    const std::pair<const char*, QByteArray> broken[] = {
-        {"header claiming 60000 by 60000", pngHeaderClaiming(60000)},
-        {"vector image", "<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'/>"},
-        {"text", "not a picture"},
-    };
-    for (const auto& [what, contents] : broken) {
-        nextChoice = file("picked", contents);
-        QTest::mouseClick(find<QPushButton>("chooseImageButton"), Qt::LeftButton);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !row->isImporting(); })) << what;
-        EXPECT_TRUE(shows("imageImportError")) << what;
-        EXPECT_EQ(find<QLabel>("imageImportError")->text(),
-                  QStringLiteral("画像を読み込めませんでした。別の画像を選んでください。"));
-        EXPECT_EQ(button().icon, original) << what;
-    }
+    // Which files are refused is the decoder's business; here, that a refusal shows.
+    nextChoice = file("picked", "not a picture");
+    QTest::mouseClick(find<QPushButton>("chooseImageButton"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !row->isImporting(); }));
+    EXPECT_TRUE(shows("imageImportError"));
+    EXPECT_EQ(find<QLabel>("imageImportError")->text(),
+              QStringLiteral("画像を読み込めませんでした。別の画像を選んでください。"));
+    EXPECT_EQ(button().icon, original);
 
     nextChoice = file("picked.jpg", encoded);
     QTest::mouseClick(find<QPushButton>("chooseImageButton"), Qt::LeftButton);
@@ -282,7 +239,7 @@ TEST_F(InspectorViewTest, aChosenPictureBecomesThePngIconOrShowsTheError) {
     EXPECT_EQ(stored.size(), QSize(512, 256));
     EXPECT_EQ(button().colorGradient, pictureGradient);
     EXPECT_EQ(button().action, action);
-    EXPECT_EQ(chosen, std::vector<FileChoice>(4, FileChoice::image));
+    EXPECT_EQ(chosen, std::vector<FileChoice>(2, FileChoice::image));
 
     nextChoice.reset();
     QTest::mouseClick(find<QPushButton>("chooseImageButton"), Qt::LeftButton);

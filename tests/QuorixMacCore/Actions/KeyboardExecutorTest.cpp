@@ -4,8 +4,10 @@
 #include "QuorixMacCore/Platform/RecordingEventPoster.h"
 #include "QuorixMacCore/Support/FakeAccessibilityChecker.h"
 
+#include <QStringList>
+
 #include <gtest/gtest.h>
-#include <sstream>
+#include <ostream>
 #include <thread>
 
 using namespace quorix;
@@ -61,15 +63,6 @@ struct Harness {
     }
 };
 
-std::vector<std::string> split(const std::string& words) {
-    std::istringstream stream(words);
-    std::vector<std::string> result;
-    for (std::string word; stream >> word;) {
-        result.push_back(word);
-    }
-    return result;
-}
-
 } // namespace
 
 // The published ANSI codes, row by row, written apart from the table under test.
@@ -88,12 +81,13 @@ TEST(KeyboardExecutor, everyNamedKeyIsPostedAtItsCode) {
     };
     std::size_t named = 0;
     for (const auto& [names, codes] : rows) {
-        const auto keyNames = split(names);
-        ASSERT_EQ(keyNames.size(), codes.size()) << names;
-        for (std::size_t i = 0; i < keyNames.size(); ++i, ++named) {
+        const QStringList keyNames = QString::fromStdString(names).split(u' ');
+        ASSERT_EQ(std::size_t(keyNames.size()), codes.size()) << names;
+        for (std::size_t i = 0; i < codes.size(); ++i, ++named) {
+            const std::string name = keyNames[qsizetype(i)].toStdString();
             Harness harness;
-            EXPECT_EQ(harness.run({}, keyNames[i]), std::nullopt) << keyNames[i];
-            EXPECT_EQ(harness.keys(), press(codes[i], 0)) << keyNames[i];
+            EXPECT_EQ(harness.run({}, name), std::nullopt) << name;
+            EXPECT_EQ(harness.keys(), press(codes[i], 0)) << name;
         }
     }
     EXPECT_EQ(named, VirtualKeyMap::entries.size());

@@ -1,6 +1,7 @@
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 
 #include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
+#include "QuorixMacCore/Support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,10 +20,7 @@ protected:
     QString at(const char* path) const { return root.filePath(QString::fromUtf8(path)); }
 
     void write(const char* path, const QByteArray& contents) const {
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(at(path)).absolutePath()));
-        QFile file(at(path));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
+        test::writeFile(at(path), contents);
     }
     void writeApp(const char* path, const char* name, const QByteArray& extra = {}) const {
         write(path, "[Desktop Entry]\nType=Application\n" +

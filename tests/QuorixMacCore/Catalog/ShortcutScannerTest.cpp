@@ -1,6 +1,7 @@
 #include "QuorixMacCore/Catalog/ShortcutScanner.h"
 
-#include <QFile>
+#include "QuorixMacCore/Support/TestFiles.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -19,14 +20,8 @@ std::vector<ShortcutChoice> choices(std::initializer_list<const char*> names) {
 class ShortcutScannerTest : public ::testing::Test {
 protected:
     QString tool(const QByteArray& script) {
-        const QString path = directory.filePath(QStringLiteral("shortcuts"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("#!/bin/sh\n[ \"$*\" = list ] || exit 64\n" + script);
-        file.close();
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                            QFileDevice::ExeOwner);
-        return path;
+        return test::writeFile(directory.filePath(QStringLiteral("shortcuts")),
+                               "#!/bin/sh\n[ \"$*\" = list ] || exit 64\n" + script, true);
     }
 
     QTemporaryDir directory;

@@ -4,13 +4,14 @@
 #include "QuorixMacCore/Editor/LayoutNormalization.h"
 #include "QuorixMacCore/Editor/ShortcutsRunURL.h"
 #include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
+#include "QuorixMacCore/Support/EditorLayouts.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/TestFiles.h"
 #include "QuorixMacCore/Support/TestImages.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
 #include <QDir>
 #include <QFile>
-#include <QPromise>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,9 +28,10 @@ namespace {
 
 using namespace std::chrono_literals;
 
-URL url(std::string_view text) {
-    return *URL::parse(text);
-}
+using test::button;
+using test::layoutOf;
+using test::page;
+using test::url;
 
 ActionSpec key(std::string name) {
     return ActionSpec::keyboardShortcut({{}, std::move(name)});
@@ -37,20 +39,6 @@ ActionSpec key(std::string name) {
 
 ActionSpec opening(std::string_view site) {
     return ActionSpec::openURL(url(site));
-}
-
-QuorixButtonRecord button(std::int64_t position, IconRef icon = IconRef::sfSymbol("star"),
-                          ActionSpec action = key("a")) {
-    return {
-        UUID::random(), position, std::move(icon), {"#111111", "#222222", 135}, std::move(action)};
-}
-
-PageRecord page(std::int64_t order, std::vector<QuorixButtonRecord> buttons = {}) {
-    return {UUID::random(), "Page", order, GradientPreset::custom, std::move(buttons), 3, 5};
-}
-
-LayoutRecord layoutOf(std::vector<PageRecord> pages) {
-    return {UUID::random(), std::move(pages), Theme::liquidGlass, Date(1'780'000'000s)};
 }
 
 /// The layout as the store and the wire give it back: `updatedAt` in whole seconds.
@@ -76,24 +64,6 @@ std::vector<std::int64_t> positions(const PageRecord& page) {
     return each(page, &QuorixButtonRecord::position);
 }
 
-/// Futures that the test finishes when it likes.
-class FakeWebIconResolver final : public WebIconResolving {
-public:
-    QFuture<WebIconData> iconData(const URL& url) override {
-        requests.push_back(url.absoluteString());
-        promises.push_back(std::make_shared<QPromise<WebIconData>>());
-        promises.back()->start();
-        return promises.back()->future();
-    }
-    void answer(std::size_t request, WebIconData data) {
-        promises.at(request)->addResult(std::move(data));
-        promises.at(request)->finish();
-    }
-
-    std::vector<std::string> requests;
-    std::vector<std::shared_ptr<QPromise<WebIconData>>> promises;
-};
-
 class MacEditorStateTest : public ::testing::Test {
 protected:
     std::unique_ptr<MacEditorState> makeState(LayoutRecord layout) {
@@ -111,10 +81,8 @@ protected:
     }
     std::optional<LayoutRecord> stored() const { return store().load(); }
     void writeApp(const char* id, const QByteArray& extra) const {
-        QDir(root.path()).mkpath(QStringLiteral("apps"));
-        QFile entry(root.filePath(QStringLiteral("apps/%1.desktop").arg(QLatin1String(id))));
-        ASSERT_TRUE(entry.open(QIODevice::WriteOnly));
-        entry.write("[Desktop Entry]\nType=Application\nName=App\n" + extra);
+        test::writeFile(root.filePath(QStringLiteral("apps/%1.desktop").arg(QLatin1String(id))),
+                        "[Desktop Entry]\nType=Application\nName=App\n" + extra);
     }
 
     QTemporaryDir root;
@@ -123,7 +91,8 @@ protected:
     std::shared_ptr<InstalledAppsScanner> scanner =
         std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{root.filePath(QStringLiteral("apps"))}, {}}));
-    std::shared_ptr<FakeWebIconResolver> resolver = std::make_shared<FakeWebIconResolver>();
+    std::shared_ptr<test::FakeWebIconResolver> resolver =
+        std::make_shared<test::FakeWebIconResolver>();
     QThreadPool* taskPool = nullptr;
     int dirtyCalls = 0;
 };

@@ -3,6 +3,7 @@
 #include "QuorixMacCore/Pairing/UserDefaultsPairingTokenStore.h"
 #include "QuorixMacCore/Platform/Linux/SettingsUserDefaults.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,17 +13,14 @@
 #include <sys/stat.h>
 
 using namespace quorix;
+using quorix::test::modeOf;
+using quorix::test::readFile;
+using quorix::test::writeFile;
 
 namespace {
 
-constexpr mode_t ownerOnlyFile = 0600;
-constexpr mode_t ownerOnlyDirectory = 0700;
-
-mode_t modeOf(const QString& path) {
-    struct stat status {};
-    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
-    return status.st_mode & 0777;
-}
+constexpr unsigned ownerOnlyFile = 0600;
+constexpr unsigned ownerOnlyDirectory = 0700;
 
 const std::string tokenA = "Aq3Lr0v6Xh9sTq2Wc5Yb8Nd1Fg4Jk7Mp0Rs3Uv6Xy9Z";
 const std::string tokenB = "Bx_7-kP2mQ9rS4tU1vW8xY5zA3bC6dE0fG2hJ4kL6mN";
@@ -48,18 +46,6 @@ struct RedirectedUser {
 
     QTemporaryDir root;
 };
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString& path, const QByteArray& content) {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
 
 } // namespace
 

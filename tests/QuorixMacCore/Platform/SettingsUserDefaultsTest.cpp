@@ -1,38 +1,24 @@
 #include "QuorixMacCore/Platform/Linux/SettingsUserDefaults.h"
 
+#include "QuorixMacCore/Support/TestFiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 using namespace quorix;
+using quorix::test::modeOf;
+using quorix::test::readFile;
+using quorix::test::writeFile;
 
 namespace {
-
-void writeFile(const QString& path, const QByteArray& content) {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
-QByteArray fileContent(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 /// What another program reading the file finds.
 QVariant valueOnDisk(const QString& path, const QString& key) {
     return QSettings(path, QSettings::IniFormat).value(key);
-}
-
-mode_t modeOf(const QString& path) {
-    struct stat status {};
-    EXPECT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0) << path.toStdString();
-    return status.st_mode & 0777;
 }
 
 } // namespace
@@ -67,17 +53,6 @@ TEST(SettingsUserDefaults, keepsEachKindOfValueAcrossARead) {
     EXPECT_EQ(reread.string(QStringLiteral("quorix.mac.editor.layout")), std::nullopt);
     EXPECT_EQ(reread.stringArray(QStringLiteral("quorix.mac.editor.layout")), std::nullopt);
     EXPECT_EQ(reread.stringArray(QStringLiteral("missing")), std::nullopt);
-}
-
-TEST(SettingsUserDefaults, readsShortListsAsTheINIFormWritesThem) {
-    QTemporaryDir root;
-    const QString path = root.filePath(QStringLiteral("standard"));
-    writeFile(path, "[General]\nempty=@Invalid()\none=solo\nthree=a, b, c\n");
-    SettingsUserDefaults defaults(path);
-    EXPECT_EQ(defaults.stringArray(QStringLiteral("empty")), QStringList{});
-    EXPECT_EQ(defaults.stringArray(QStringLiteral("one")), QStringList{QStringLiteral("solo")});
-    EXPECT_EQ(defaults.stringArray(QStringLiteral("three")),
-              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
 }
 
 TEST(SettingsUserDefaults, reportsAWriteThatCannotReachTheDisk) {
@@ -128,7 +103,7 @@ TEST(SettingsUserDefaults, coalescesABurstOfChangesAndWritesTheLast) {
     ASSERT_TRUE(defaults.synchronize());
     EXPECT_LE(defaults.fileWrites(), std::uint64_t{changes / 10});
     EXPECT_GE(defaults.fileWrites(), 1u);
-    EXPECT_TRUE(fileContent(path).contains("\ncounter=999\n"));
+    EXPECT_TRUE(readFile(path).contains("\ncounter=999\n"));
     EXPECT_EQ(valueOnDisk(path, QStringLiteral("layout")).toByteArray().size(), 2 * 1024 * 1024);
 }
 
@@ -139,7 +114,9 @@ TEST(SettingsUserDefaults, readsOtherProgramsChangesOnlyWhenSynchronizing) {
     defaults.setString(QStringLiteral("mine"), QStringLiteral("kept"));
     ASSERT_TRUE(defaults.synchronize());
 
-    writeFile(path, "[General]\nmine=kept\ntheirs=external\nboth=external\n");
+    // Another program writes, short lists included in the form QSettings gives them.
+    writeFile(path, "[General]\nmine=kept\ntheirs=external\nboth=external\n"
+                    "empty=@Invalid()\none=solo\nthree=a, b, c\n");
     EXPECT_EQ(defaults.string(QStringLiteral("theirs")), std::nullopt);
     defaults.setString(QStringLiteral("both"), QStringLiteral("local"));
     ASSERT_TRUE(defaults.synchronize());
@@ -150,6 +127,10 @@ TEST(SettingsUserDefaults, readsOtherProgramsChangesOnlyWhenSynchronizing) {
         EXPECT_EQ(defaults.string(name), QString::fromUtf8(expected)) << key;
         EXPECT_EQ(valueOnDisk(path, name), QString::fromUtf8(expected)) << key;
     }
+    EXPECT_EQ(defaults.stringArray(QStringLiteral("empty")), QStringList{});
+    EXPECT_EQ(defaults.stringArray(QStringLiteral("one")), QStringList{QStringLiteral("solo")});
+    EXPECT_EQ(defaults.stringArray(QStringLiteral("three")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
 }
 
 TEST(SettingsUserDefaults, writesWhatIsPendingWhenTheLastUserGoesOrOnRequest) {
@@ -159,7 +140,7 @@ TEST(SettingsUserDefaults, writesWhatIsPendingWhenTheLastUserGoesOrOnRequest) {
         SettingsUserDefaults defaults(destroyed);
         defaults.setString(QStringLiteral("key"), QStringLiteral("on destruction"));
     }
-    EXPECT_TRUE(fileContent(destroyed).contains("key=on destruction"));
+    EXPECT_TRUE(readFile(destroyed).contains("key=on destruction"));
     EXPECT_EQ(SettingsUserDefaults(destroyed).string(QStringLiteral("key")),
               QStringLiteral("on destruction"));
 
@@ -167,7 +148,7 @@ TEST(SettingsUserDefaults, writesWhatIsPendingWhenTheLastUserGoesOrOnRequest) {
     SettingsUserDefaults defaults(flushed);
     defaults.setString(QStringLiteral("key"), QStringLiteral("flushed"));
     EXPECT_TRUE(flushAllUserDefaults());
-    EXPECT_TRUE(fileContent(flushed).contains("key=flushed"));
+    EXPECT_TRUE(readFile(flushed).contains("key=flushed"));
 }
 
 TEST(SettingsUserDefaultsDomains, namesOneFilePerDomain) {

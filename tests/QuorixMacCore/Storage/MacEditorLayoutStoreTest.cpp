@@ -3,6 +3,7 @@
 #include "QuorixMacCore/Platform/RasterImages.h"
 #include "QuorixMacCore/Storage/LayoutIconDataCompactor.h"
 #include "QuorixMacCore/Support/InMemoryUserDefaults.h"
+#include "QuorixMacCore/Support/TestFiles.h"
 #include "QuorixMacCore/Support/TestImages.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
@@ -16,6 +17,7 @@ namespace {
 
 using test::decodedImage;
 using test::encodedImage;
+using test::readFile;
 
 const QString layoutKey = QString(MacEditorLayoutStore::defaultKey);
 
@@ -40,11 +42,6 @@ const Bytes& customData(const LayoutRecord& layout) {
 
 QByteArray encoded(const LayoutRecord& layout) {
     return QByteArray::fromStdString(ProtocolJSON::encode(layout).value());
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 class MacEditorLayoutStoreTest : public ::testing::Test {

@@ -1,6 +1,7 @@
 #include "QuorixMacCore/Transport/TLSCertificateManager.h"
 
 #include "QuorixMacCore/Platform/ApplicationDirectories.h"
+#include "QuorixMacCore/Support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,22 +9,14 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace quorix {
 namespace {
 
 using Error = TLSCertificateError;
 
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-unsigned modeOf(const QString& path) {
-    struct stat status {};
-    return ::stat(QFile::encodeName(path).constData(), &status) == 0 ? status.st_mode & 0777 : 0;
-}
+using test::modeOf;
+using test::readFile;
 
 TEST(TLSCertificateManager, firstCallMakesPrivateFilesAndLaterCallsReuseThem) {
     QTemporaryDir root;
@@ -40,7 +33,7 @@ TEST(TLSCertificateManager, firstCallMakesPrivateFilesAndLaterCallsReuseThem) {
                            QStringLiteral("quorix-local-identity.passphrase")}));
     EXPECT_EQ(std::tuple(modeOf(directory.path()), modeOf(p12), modeOf(passphrase)),
               std::tuple(0700u, 0600u, 0600u));
-    EXPECT_EQ(contentOf(passphrase).size(), 43);
+    EXPECT_EQ(readFile(passphrase).size(), 43);
     EXPECT_EQ(first->certificate.subjectInfo(QSslCertificate::CommonName),
               QStringList{QStringLiteral("Desk-Left+Right\\2")});
 
@@ -55,13 +48,13 @@ TEST(TLSCertificateManager, firstCallMakesPrivateFilesAndLaterCallsReuseThem) {
     EXPECT_EQ(first->fingerprintSHA256 + u'\n', QString::fromLatin1(tool.readAllStandardOutput()));
 
     // Later calls need no openssl and change nothing.
-    const QByteArray stored = contentOf(p12);
+    const QByteArray stored = readFile(p12);
     const auto again =
         TLSCertificateManager(directory.path(), {}).loadOrCreateIdentity(QStringLiteral("Other"));
     ASSERT_TRUE(again) << again.error().description().toStdString();
     EXPECT_EQ(again->fingerprintSHA256, first->fingerprintSHA256);
     EXPECT_EQ(again->privateKey, first->privateKey);
-    EXPECT_EQ(contentOf(p12), stored);
+    EXPECT_EQ(readFile(p12), stored);
 
     // Without its pass phrase the file stays unreadable and is not replaced.
     ASSERT_TRUE(QFile::remove(passphrase));
@@ -70,7 +63,7 @@ TEST(TLSCertificateManager, firstCallMakesPrivateFilesAndLaterCallsReuseThem) {
     EXPECT_NE(lost.error().status, 0);
     EXPECT_EQ(lost.error().description(),
               QStringLiteral("PKCS#12 import failed with status %1.").arg(lost.error().status));
-    EXPECT_EQ(contentOf(p12), stored);
+    EXPECT_EQ(readFile(p12), stored);
 }
 
 TEST(TLSCertificateManager, aFailedOrMissingOpensslIsReportedAndLeavesNoIdentity) {
@@ -107,14 +100,10 @@ TEST(TLSCertificateManager, aFailedOrMissingOpensslIsReportedAndLeavesNoIdentity
         SCOPED_TRACE(testCase.name);
         QTemporaryDir root;
         const QDir directory(root.filePath(QStringLiteral("tls")));
-        const QString tool = root.filePath(QStringLiteral("openssl"));
-        QFile file(tool);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n" + testCase.script.value_or(QString()).toUtf8() + '\n');
-        file.close();
-        if (testCase.script) {
-            file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-        }
+        const QString tool =
+            test::writeFile(root.filePath(QStringLiteral("openssl")),
+                            "#!/bin/sh\n" + testCase.script.value_or(QString()).toUtf8() + '\n',
+                            testCase.script.has_value());
         const auto made =
             TLSCertificateManager(directory.path(), {root.filePath(QStringLiteral("none")), tool})
                 .loadOrCreateIdentity(QStringLiteral("Desk"));

@@ -1,5 +1,6 @@
 #include "QuorixMacCore/Catalog/AppChoices.h"
 #include "QuorixMacCore/Platform/Linux/X11RunningApplications.h"
+#include "QuorixMacCore/Support/TestFiles.h"
 #include "QuorixMacCore/Support/XvfbServer.h"
 
 #include <QCoreApplication>
@@ -116,11 +117,7 @@ protected:
         ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("elsewhere")));
     }
     QString write(const QString& relative, const QByteArray& contents) {
-        const QString path = root.filePath(relative);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(contents);
-        return path;
+        return test::writeFile(root.filePath(relative), contents);
     }
     DesktopEntryApplications catalogue() const {
         return DesktopEntryApplications(
