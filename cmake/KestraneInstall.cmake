@@ -57,10 +57,11 @@ foreach(size 16 22 24 32 48 64 128 256)
   install(FILES "${icon}" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps")
 endforeach()
 
-# Debian wants documentation compressed at the highest level and without a time stamp, so
-# two builds of the same source give the same bytes.
+# The changelog is dated at configure time, or by SOURCE_DATE_EPOCH when that is set.
 string(TIMESTAMP KESTRANE_CHANGELOG_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
 configure_file("${kestrane_packaging}/changelog.in" "${kestrane_staged}/changelog" @ONLY)
+# Debian wants documents compressed at the highest level and without a time stamp, so two
+# builds of the same source give the same bytes.
 set(compressed_docs)
 foreach(document "${kestrane_staged}/changelog" "${kestrane_packaging}/kestrane.1"
                  "${kestrane_packaging}/kestrane-cli.1")
@@ -73,9 +74,8 @@ foreach(document "${kestrane_staged}/changelog" "${kestrane_packaging}/kestrane.
 endforeach()
 install(FILES "${kestrane_staged}/kestrane.1.gz" "${kestrane_staged}/kestrane-cli.1.gz"
         DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")
-set(doc_dir "${CMAKE_INSTALL_DATADIR}/doc/${kestrane_id}")
 install(FILES "${kestrane_staged}/changelog.gz" "${kestrane_packaging}/copyright"
-        DESTINATION "${doc_dir}")
+        DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/${kestrane_id}")
 add_custom_target(kestrane-install-files ALL DEPENDS ${rendered_icons} ${compressed_docs})
 
 # The Debian package. Libraries the programs link are found by dpkg-shlibdeps; what they
