@@ -7,6 +7,7 @@
 #include <QIcon>
 
 #include <iostream>
+#include <string_view>
 
 namespace {
 
@@ -20,6 +21,25 @@ void chooseOffscreenPlatformWithoutDisplay() {
     }
 }
 
+// Read before Qt sees the arguments, so asking for help needs no display and starts nothing.
+bool asksForHelp(int argc, char** argv) {
+    for (int index = 1; index < argc; ++index) {
+        const std::string_view argument(argv[index]);
+        if (argument == "--help" || argument == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr std::string_view usage =
+    "usage: kestrane [--help]\n"
+    "\n"
+    "Receives button presses from paired phones and carries them out on this desktop.\n"
+    "It listens on port 47532, puts its icon into the tray and opens the layout editor;\n"
+    "started again, it asks the running copy to show its editor. Without a display it\n"
+    "runs headless. Qt's own options, such as -platform NAME, are understood too.\n";
+
 void printStatus(const QString& line) {
     std::cerr << "kestrane: " << line.toStdString() << std::endl;
 }
@@ -27,9 +47,17 @@ void printStatus(const QString& line) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (asksForHelp(argc, argv)) {
+        std::cout << usage;
+        return 0;
+    }
     chooseOffscreenPlatformWithoutDisplay();
     QApplication application(argc, argv);
+    // The name is the class of every window on X11, and the desktop file name the app id on
+    // Wayland: the installed desktop entry names both, so a desktop files the running windows
+    // under it.
     QApplication::setApplicationName(QStringLiteral("Kestrane"));
+    QApplication::setDesktopFileName(QStringLiteral("kestrane"));
     QApplication::setApplicationVersion(QString(quorix::BuildInfo::shortVersion));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrane/kestrane.svg")));

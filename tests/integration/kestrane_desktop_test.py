@@ -208,6 +208,8 @@ class KestraneOnADesktop(unittest.TestCase):
         memo = match.group(2)
         editor = wait_for("the editor window",
                           lambda: desktop.window_named("Kestrane ショートカット編集"))
+        # The installed menu entry claims the program's windows by their class.
+        self.assertEqual(editor["classes"].split()[-1], f'"{_startup_wm_class()}"')
 
         # The icon sits in the tray, and a click opens the menu as a new window of ours.
         icon = wait_for("the tray icon", desktop.tray_icon)
@@ -274,6 +276,14 @@ class KestraneOnADesktop(unittest.TestCase):
         status = self.receiver.terminate()
         self.receiver = None
         self.assertEqual(status, 0)
+
+
+def _startup_wm_class():
+    entry = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging",
+                         "kestrane.desktop")
+    with open(entry, encoding="utf-8") as lines:
+        return next(line.strip().split("=", 1)[1] for line in lines
+                    if line.startswith("StartupWMClass="))
 
 
 def _window_and_children(desktop, window):
