@@ -53,9 +53,9 @@ public:
 
 private:
     struct Sighting {
-        Source source;
+        Source source{};
         Event event;
-        bool used;
+        bool used = false;
     };
     std::deque<Sighting> m_unmatched;
 };

@@ -74,7 +74,7 @@ void PairingQRCodeSquare::paintEvent(QPaintEvent*) {
     for (int stroke = 0; stroke < spinnerStrokes; ++stroke) {
         const int age = (m_spinnerStep - stroke + spinnerStrokes) % spinnerStrokes;
         QColor color(Qt::gray);
-        color.setAlphaF(1.0 - static_cast<qreal>(age) / spinnerStrokes * 0.85);
+        color.setAlphaF(static_cast<float>(1.0 - static_cast<qreal>(age) / spinnerStrokes * 0.85));
         painter.setPen(QPen(color, 2.5, Qt::SolidLine, Qt::RoundCap));
         painter.save();
         painter.translate(centre);

@@ -28,7 +28,7 @@ constexpr std::chrono::milliseconds retryInterval{100};
 } // namespace
 
 QString SingleInstance::defaultDirectory() {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir(runtime).exists()) {
         return runtime;
     }

@@ -564,7 +564,8 @@ Decoded<T> parseAndRead(simdjson::dom::parser& parser, std::string_view bytes) {
         // needs a 64-bit integer refuse it.
         widened = withWideIntegersAsDecimals(bytes);
         if (widened) {
-            code = parser.parse(widened->data(), widened->size()).get(root);
+            const std::string_view text = *widened;
+            code = parser.parse(text.data(), text.size()).get(root);
         }
     }
     if (code != simdjson::SUCCESS) {
@@ -581,7 +582,7 @@ Decoded<T> parseAndRead(simdjson::dom::parser& parser, std::string_view bytes) {
 // The parser's buffers grow to the largest document it has seen and stay so. Up to this
 // size they are kept, since allocating and faulting them in afresh for each message cost
 // more than parsing it; a layout of megabytes leaves them to be released.
-constexpr std::size_t maxRetainedParserCapacity = 1024 * 1024;
+constexpr std::size_t maxRetainedParserCapacity = std::size_t{1024} * 1024;
 
 template <typename T>
 Decoded<T> decodeDocument(std::string_view bytes) {

@@ -11,8 +11,8 @@ namespace quorix::cli {
 
 namespace {
 // Server frames this tool accepts; a layout with many icons is large.
-constexpr qsizetype maxServerPayload = 256 * 1024 * 1024;
-constexpr qsizetype maxResponseHeader = 16 * 1024;
+constexpr qsizetype maxServerPayload = qsizetype{256} * 1024 * 1024;
+constexpr qsizetype maxResponseHeader = qsizetype{16} * 1024;
 
 QByteArray makeKey() {
     QByteArray nonce(16, '\0');

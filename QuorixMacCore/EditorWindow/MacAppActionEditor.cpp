@@ -138,6 +138,9 @@ MacAppActionEditor::MacAppActionEditor(ButtonEditing editing, const InspectorSer
     m_picker->setMenu(menu);
     connect(menu, &QMenu::aboutToShow, this, &MacAppActionEditor::listRunningApps);
     connect(fromFile, &QAction::triggered, this, [this] {
+        if (!m_services.chooseFile) {
+            return;
+        }
         QPointer<MacAppActionEditor> self(this);
         m_services.chooseFile(this, FileChoice::application,
                               [self](const std::optional<QString>& path) {

@@ -31,7 +31,7 @@ std::set<std::string, std::less<>> FilePairingTokenStore::readTokens() const {
         return {};
     }
     std::set<std::string, std::less<>> tokens;
-    for (const QJsonValue& value : document.array()) {
+    for (const QJsonValue value : document.array()) {
         if (!value.isString()) {
             qCWarning(lcPairing) << "The token file" << m_filePath
                                  << "holds a value that is not a string; it counts as empty";

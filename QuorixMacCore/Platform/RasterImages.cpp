@@ -22,7 +22,7 @@ static_assert(rasterFormats.size() == 10);
 
 // Formats that cannot tell their size up front are held by the reader's own allocation
 // check instead; the same bound, at four bytes a pixel.
-constexpr int allocationLimitMegabytes = static_cast<int>(maxPixels * 4 / (1024 * 1024));
+constexpr int allocationLimitMegabytes = static_cast<int>(maxPixels * 4 / 1024 / 1024);
 
 // The caller's bytes, read in place: the store looks at every icon on every save.
 class ByteSource {

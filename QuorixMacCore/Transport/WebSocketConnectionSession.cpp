@@ -23,7 +23,7 @@ namespace {
 
 // One receive takes at most this much, so a pass over the buffer never holds more than
 // one message plus one chunk.
-constexpr qint64 receiveChunkBytes = 64 * 1024;
+constexpr qint64 receiveChunkBytes = qint64{64} * 1024;
 
 // What the socket reads ahead of the session. Bounded, so that a connection whose reading
 // waits for a decoding pushes back on its peer instead of filling memory, and so that one
@@ -34,11 +34,11 @@ constexpr qint64 socketReadBufferBytes = 4 * receiveChunkBytes;
 // connection's outgoing bytes holds. Encrypting a slice of this size, or copying it into the
 // system in one call, takes about a millisecond; a layout handed over whole would keep the
 // thread that serves every phone busy with it for tens.
-constexpr qsizetype sendSliceBytes = 256 * 1024;
+constexpr qsizetype sendSliceBytes = qsizetype{256} * 1024;
 
 // Messages up to this size are decoded on the queue, where that takes microseconds; larger
 // ones (layouts with images) go to the decoding pool.
-constexpr qsizetype largestMessageDecodedInPlace = 64 * 1024;
+constexpr qsizetype largestMessageDecodedInPlace = qsizetype{64} * 1024;
 
 // A peer that stops reading must not keep a closing socket alive for ever.
 constexpr std::chrono::milliseconds closingGracePeriod{5'000};
@@ -507,7 +507,7 @@ void WebSocketConnectionSession::runAction(QuorixClientMessage::Execute execute)
         // The reply goes out from wherever the action completes; no pool thread waits
         // for a macro's delays.
         executor->execute(execute.action)
-            .then(QtFuture::Launch::Sync, [weak, buttonId](QFuture<ExecuteOutcome> outcome) {
+            .then(QtFuture::Launch::Sync, [weak, buttonId](const QFuture<ExecuteOutcome>& outcome) {
                 const auto self = weak.lock();
                 if (!self) {
                     return;

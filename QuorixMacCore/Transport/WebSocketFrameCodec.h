@@ -82,7 +82,7 @@ inline constexpr std::string_view handshakeGUID = "258EAFA5-E914-47DA-95CA-C5AB0
 
 /// The largest payload `readFrame` accepts by default. Layouts with many custom icons are
 /// large, so the limit is generous; it still bounds what one phone can make us buffer.
-inline constexpr qsizetype maxPayloadLength = 64 * 1024 * 1024;
+inline constexpr qsizetype maxPayloadLength = qsizetype{64} * 1024 * 1024;
 
 /// The "Sec-WebSocket-Accept" value for a key: Base64 of SHA-1 over key + GUID.
 QByteArray acceptValue(QByteArrayView key);

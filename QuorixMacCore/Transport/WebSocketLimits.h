@@ -10,14 +10,14 @@ namespace quorix {
 /// it keeps. Exceeding a limit ends only the offending connection, with a close frame.
 struct WebSocketLimits {
     // A header beyond this is not a phone: refuse before buffering more.
-    static constexpr qsizetype defaultMaxHandshakeBytes = 16 * 1024;
+    static constexpr qsizetype defaultMaxHandshakeBytes = qsizetype{16} * 1024;
     static constexpr std::chrono::milliseconds defaultHandshakeTimeout{10'000};
     // A paired phone authenticates with its first message; a connection that has not within
     // this time only holds a place a phone may need.
     static constexpr std::chrono::milliseconds defaultAuthenticationTimeout{30'000};
     // The authentication messages are a few hundred bytes: before them nobody is owed room
     // for a layout.
-    static constexpr qsizetype defaultMaxUnauthenticatedMessageBytes = 64 * 1024;
+    static constexpr qsizetype defaultMaxUnauthenticatedMessageBytes = qsizetype{64} * 1024;
     // A frame that has stopped arriving pins its buffer for as long as the peer likes.
     static constexpr std::chrono::milliseconds defaultFrameStallTimeout{10'000};
     // Room for the answer being sent and the one after it; a peer that lets more pile up

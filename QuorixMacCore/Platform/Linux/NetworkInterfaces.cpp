@@ -18,7 +18,7 @@ namespace {
 
 constexpr QLatin1StringView routeTablePath{"/proc/net/route"};
 // /proc files report a size of zero, so they are read up to a bound instead.
-constexpr qint64 maxRouteTableBytes = 1024 * 1024;
+constexpr qint64 maxRouteTableBytes = qint64{1024} * 1024;
 constexpr std::size_t numericHostBufferSize = 1025;
 
 // Columns of /proc/net/route.

@@ -11,7 +11,7 @@
 #include <string>
 
 class QSocketNotifier;
-struct _XDisplay;
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier): Xlib's own name for Display
 
 namespace quorix {
 
