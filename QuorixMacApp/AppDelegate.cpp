@@ -22,7 +22,9 @@ AppDelegate::AppDelegate(std::shared_ptr<const ApplicationDirectories> directori
           deviceName(), MacEditorLayoutStore(), QuorixNetworkDefaults::preferredPort,
           QuorixMacServerController::Options{
               .securityMode = securityMode(*systemUserDefaultsDomains()->standard())}))
-    , m_quickPanelActionExecutor(makeSystemActionExecutor()) {}
+    , m_quickPanelActionExecutor(makeSystemActionExecutor())
+    , m_quickPanel(
+          std::make_unique<QuickPanel>(m_controller->editorState(), m_quickPanelActionExecutor)) {}
 
 AppDelegate::~AppDelegate() {
     delete m_editorWindow;
@@ -54,6 +56,7 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::applicationWillTerminate() {
     delete m_editorWindow;
+    m_quickPanel->hideQuickPanel();
     m_controller->stop();
     // Settings are written in the background; nothing the user changed may be lost at exit.
     flushAllUserDefaults();
@@ -77,6 +80,12 @@ void AppDelegate::showEditor() {
         return;
     }
     const QPointer<AppDelegate> delegate(this);
+    QuickPanelControls quickPanelControls;
+    quickPanelControls.onShowQuickPanel = [delegate] {
+        if (delegate) {
+            delegate->m_quickPanel->toggleQuickPanel();
+        }
+    };
     auto* editor = new EditorWindow(
         m_controller->editorState(),
         [delegate] {
@@ -88,7 +97,8 @@ void AppDelegate::showEditor() {
             if (delegate) {
                 delegate->preparePairingCode();
             }
-        });
+        },
+        std::move(quickPanelControls));
     if (m_editorWindow) {
         // Only the content is new; the window keeps its size and place.
         m_editorWindow->setCentralWidget(editor);

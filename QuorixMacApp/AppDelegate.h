@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuorixMacApp/QuickPanel/QuickPanel.h"
 #include "QuorixMacCore/Control/QuorixMacServerController.h"
 #include "QuorixMacCore/Platform/ApplicationDirectories.h"
 #include "QuorixMacCore/Platform/UserDefaults.h"
@@ -66,6 +67,9 @@ public:
     std::optional<QString> pairingCodeMemoPath() const;
 
     QuorixMacServerController& controller() const { return *m_controller; }
+    /// The quick panel, for the menu item, the trigger and the event monitors; its window is
+    /// made when it is first shown.
+    QuickPanelPresenting& quickPanel() const { return *m_quickPanel; }
 
 Q_SIGNALS:
     /// A phone authenticated, by code or by token.
@@ -83,6 +87,8 @@ private:
     std::shared_ptr<MacActionExecutor> m_quickPanelActionExecutor;
     /// Shows the controller's editor state, so it must go before the controller.
     QPointer<QMainWindow> m_editorWindow;
+    /// Shows the controller's editor state too.
+    std::unique_ptr<QuickPanel> m_quickPanel;
 };
 
 } // namespace quorix

@@ -1,0 +1,137 @@
+// The quick panel on the large layout (20 pages of 18 buttons, each with its own custom icon
+// of about 55 KB), shown on a private X server: from the call that opens it to the end of its
+// first paint, and one frame of the page strip while it springs from page to page.
+
+#include "LargeLayout.h"
+#include "QuorixMacApp/QuickPanel/QuickPanel.h"
+#include "QuorixMacApp/QuickPanel/QuickPanelWindow.h"
+#include "QuorixMacCore/Actions/ActionExecuting.h"
+#include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
+#include "QuorixMacCore/Catalog/MacAppIconImageCache.h"
+#include "QuorixMacCore/Editor/MacEditorState.h"
+#include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
+#include "QuorixMacCore/Support/XvfbServer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <benchmark/benchmark.h>
+#include <iostream>
+
+namespace {
+
+using namespace quorix;
+using namespace quorix::bench;
+
+class NoWebIcons final : public WebIconResolving {
+public:
+    QFuture<WebIconData> iconData(const URL&) override {
+        return QtFuture::makeReadyFuture(WebIconData());
+    }
+};
+
+class NoActions final : public ActionExecuting {
+public:
+    QFuture<ExecuteOutcome> execute(const ActionSpec&) override {
+        return QtFuture::makeReadyFuture(ExecuteOutcome::succeeded());
+    }
+};
+
+/// Notes when the panel has been painted.
+class PaintWatch final : public QObject {
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        painted = painted || event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+struct Panel {
+    std::shared_ptr<const DesktopEntryApplications> applications =
+        std::make_shared<DesktopEntryApplications>(
+            DesktopEntryApplications::Configuration{{}, QStringLiteral("C")});
+    MacEditorState state{largeLayout(), QStringLiteral("スマホ未同期"),
+                         std::make_shared<InstalledAppsScanner>(applications), std::nullopt,
+                         std::make_shared<NoWebIcons>()};
+    MacAppIconImageCache appIcons{applications};
+    QuickPanel panel{state, std::make_shared<NoActions>(),
+                     QuickPanel::Options{[] {}, nullptr, &appIcons}};
+    PaintWatch watch;
+
+    /// Opens the panel and runs events until its first paint has ended.
+    void showAndWaitForPaint() {
+        watch.painted = false;
+        panel.showQuickPanel();
+        if (panel.window()->findChild<PaintWatch*>() == nullptr) {
+            panel.window()->installEventFilter(&watch);
+        }
+        while (!watch.painted) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+};
+
+void BM_ShowToFirstFrame(benchmark::State& run) {
+    Panel panel;
+    QElapsedTimer first;
+    first.start();
+    panel.showAndWaitForPaint();
+    run.counters["firstOpeningMs"] = double(first.nsecsElapsed()) / 1e6;
+    for (auto _ : run) {
+        run.PauseTiming();
+        panel.panel.hideQuickPanel();
+        QCoreApplication::processEvents();
+        run.ResumeTiming();
+        panel.showAndWaitForPaint();
+    }
+    run.counters["iconKB"] = averageIconKB();
+}
+
+void BM_StripFrameWhileSpringing(benchmark::State& run) {
+    Panel panel;
+    panel.showAndWaitForPaint();
+    QuickPanelWindow& window = *panel.panel.window();
+    // The pages beside the open one are drawn in idle moments after it appears.
+    QElapsedTimer idle;
+    idle.start();
+    while (idle.elapsed() < 500) {
+        QCoreApplication::processEvents();
+    }
+    InputEvents::Scroll scroll{-3, 0, false};
+    scroll.globalPosition = window.frameGeometry().center();
+    for (auto _ : run) {
+        if (!window.isAnimating()) {
+            scroll.deltaX = -scroll.deltaX;
+            scroll.time += std::chrono::seconds(1);
+            panel.panel.handleScroll(scroll);
+        }
+        window.advanceAnimation(1.0 / 120);
+        window.repaint();
+    }
+}
+
+BENCHMARK(BM_ShowToFirstFrame)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_StripFrameWhileSpringing)->Unit(benchmark::kMillisecond)->MinTime(2);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    test::XvfbServer display("1280x800x24");
+    if (!display.isRunning()) {
+        std::cerr << "QuickPanelBenchmark: " << display.failure() << '\n';
+        return 1;
+    }
+    qputenv("DISPLAY", QByteArray::fromStdString(display.displayName()));
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
