@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 
@@ -18,6 +19,15 @@ namespace {
 
 bool isWithin(const QRect& frame, qreal margin, QPointF point) {
     return QRectF(frame).adjusted(-margin, -margin, margin, margin).contains(point);
+}
+
+std::vector<QuickPanelPageSource> pageSources(const std::vector<const PageRecord*>& pages) {
+    std::vector<QuickPanelPageSource> sources;
+    sources.reserve(pages.size());
+    for (const PageRecord* page : pages) {
+        sources.push_back({page->id, page->gradient});
+    }
+    return sources;
 }
 
 } // namespace
@@ -38,6 +48,14 @@ QuickPanel::QuickPanel(MacEditorState& state, std::shared_ptr<ActionExecuting> e
         m_options.appIcons = &MacAppIconImageCache::shared();
     }
     connect(&m_state, &MacEditorState::layoutChanged, this, &QuickPanel::followPageCount);
+    m_decodeAheadTimer.setSingleShot(true);
+    m_decodeAheadTimer.setInterval(decodeAheadDelay);
+    connect(&m_decodeAheadTimer, &QTimer::timeout, this, &QuickPanel::decodeAhead);
+    for (const auto change :
+         {&MacEditorState::layoutChanged, &MacEditorState::selectedPageIDChanged}) {
+        connect(&m_state, change, &m_decodeAheadTimer, qOverload<>(&QTimer::start));
+    }
+    m_decodeAheadTimer.start();
 }
 
 QuickPanel::~QuickPanel() = default;
@@ -49,19 +67,32 @@ QRect QuickPanel::placement(const std::optional<QRect>& available, QSize size) {
                  size);
 }
 
+QuickPanelPageCache::ButtonLoader QuickPanel::buttonLoader() const {
+    return [state = QPointer<MacEditorState>(&m_state)](const UUID& pageID) {
+        if (state) {
+            for (const PageRecord& page : state->layout().pages) {
+                if (page.id == pageID) {
+                    return QuickPanelPages::shownButtons(page.buttons);
+                }
+            }
+        }
+        return std::vector<QuorixButtonRecord>();
+    };
+}
+
 void QuickPanel::showQuickPanel() {
-    std::vector<PageRecord> pages = QuickPanelPages::sortedPages(m_state.layout());
+    const std::vector<const PageRecord*> pages = QuickPanelPages::sortedPages(m_state.layout());
     if (!QuickPanelPages::hasAnyButton(pages)) {
         m_options.beep();
         return;
     }
     const int initialPage = QuickPanelPages::initialPageIndex(pages, m_state.selectedPageID());
     if (!m_window) {
-        m_window =
-            std::make_unique<QuickPanelWindow>(*m_options.appIcons, m_options.floatingPanels);
+        m_window = std::make_unique<QuickPanelWindow>(*m_options.appIcons, m_pictures,
+                                                      m_options.floatingPanels);
         connect(m_window.get(), &QuickPanelWindow::runRequested, this, &QuickPanel::runButton);
     }
-    m_window->open(std::move(pages), initialPage);
+    m_window->open(pageSources(pages), buttonLoader(), initialPage);
     const QScreen* screen = QGuiApplication::primaryScreen();
     m_window->setGeometry(
         placement(screen != nullptr ? std::optional(screen->availableGeometry()) : std::nullopt,
@@ -123,13 +154,37 @@ void QuickPanel::runButton(ActionSpec action) {
     });
 }
 
+void QuickPanel::decodeAhead() {
+    // An open panel decodes the pages it shows itself.
+    const std::vector<const PageRecord*> pages = QuickPanelPages::sortedPages(m_state.layout());
+    if (isQuickPanelVisible() || pages.empty()) {
+        return;
+    }
+    const PageRecord& page =
+        *pages[std::size_t(QuickPanelPages::initialPageIndex(pages, m_state.selectedPageID()))];
+    std::vector<QuorixButtonRecord> buttons = QuickPanelPages::shownButtons(page.buttons);
+    std::vector<Bytes> pictures;
+    for (QuorixButtonRecord& button : buttons) {
+        if (auto* custom = std::get_if<IconRef::Custom>(&button.icon.value)) {
+            pictures.push_back(std::move(custom->data));
+        }
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const qreal tileSize =
+        QuickPanelGridMetrics::metrics(QuickPanelWindow::panelSize.width(), int(buttons.size()))
+            .tileSize;
+    m_pictures.decodeAhead(std::move(pictures),
+                           QuickPanelPictures::pixelSide(
+                               tileSize, screen != nullptr ? screen->devicePixelRatio() : 1.0));
+}
+
 void QuickPanel::followPageCount() {
     if (!isQuickPanelVisible()) {
         return;
     }
-    std::vector<PageRecord> pages = QuickPanelPages::sortedPages(m_state.layout());
+    const std::vector<const PageRecord*> pages = QuickPanelPages::sortedPages(m_state.layout());
     if (int(pages.size()) != m_window->pageCount()) {
-        m_window->setPages(std::move(pages));
+        m_window->setPages(pageSources(pages), buttonLoader());
     }
 }
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "QuorixMacApp/QuickPanel/QuickPanelPageCache.h"
+#include "QuorixMacApp/QuickPanel/QuickPanelPictures.h"
 #include "QuorixMacApp/QuickPanelPresenting.h"
 
 #include <QObject>
 #include <QRect>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -32,9 +35,9 @@ struct QuickPanelOptions {
 /// use, opened on the editor's layout, paged by scrolling and dragging, and closed by
 /// Escape, a click elsewhere or running one of its buttons.
 ///
-/// The window is made on first use and kept. Each opening takes the layout as it is then;
-/// while open, the panel follows the layout only when its number of pages changes. Main
-/// thread only.
+/// The window is made on first use and kept. Each opening takes the layout's pages as they
+/// are then, and each page's buttons as they are when it is first drawn; while open, the
+/// panel follows the layout's pages only when their number changes. Main thread only.
 class QuickPanel final : public QObject, public QuickPanelPresenting {
     Q_OBJECT
 
@@ -49,6 +52,9 @@ public:
     static constexpr qreal scrollMargin = 16;
     /// Where the panel goes when no screen is known.
     static constexpr QRect fallbackScreenArea{0, 0, 1280, 800};
+    /// Once edits pause this long, the pictures of the page the panel would open on are
+    /// decoded ahead.
+    static constexpr std::chrono::milliseconds decodeAheadDelay{500};
 
     /// Runs buttons with `executor`.
     QuickPanel(MacEditorState& state, std::shared_ptr<ActionExecuting> executor,
@@ -69,6 +75,7 @@ public:
 
     /// The panel's window, once it has been shown.
     QuickPanelWindow* window() const { return m_window.get(); }
+    const QuickPanelPictures& pictures() const { return m_pictures; }
 
     /// The panel's frame, centred in the screen's `available` area (the fallback area when
     /// there is none).
@@ -76,10 +83,15 @@ public:
 
 private:
     void followPageCount();
+    void decodeAhead();
+    /// Reads a page's buttons from the layout as it is when the page is first drawn.
+    QuickPanelPageCache::ButtonLoader buttonLoader() const;
 
     MacEditorState& m_state;
     const std::shared_ptr<ActionExecuting> m_executor;
     Options m_options;
+    QuickPanelPictures m_pictures;
+    QTimer m_decodeAheadTimer;
     std::unique_ptr<QuickPanelWindow> m_window;
 };
 

@@ -1,13 +1,11 @@
 #include "QuorixMacApp/QuickPanel/QuickPanelPageCache.h"
 
 #include "QuorixMacApp/QuickPanel/QuickPanelArtwork.h"
-#include "QuorixMacApp/QuickPanel/QuickPanelPages.h"
+#include "QuorixMacApp/QuickPanel/QuickPanelPictures.h"
 #include "QuorixMacCore/Artwork/BrandArtwork.h"
 #include "QuorixMacCore/Catalog/MacAppIconImageCache.h"
-#include "QuorixMacCore/Platform/RasterImages.h"
 
 #include <QPainter>
-#include <QtMath>
 
 namespace quorix {
 
@@ -29,31 +27,28 @@ QPixmap emptyPicture(QSize size, qreal devicePixelRatio) {
     return picture;
 }
 
-int pixelSide(const QPainter& painter, const QRectF& rect) {
-    const qreal ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
-    return std::max(1, qCeil(std::max(rect.width(), rect.height()) * ratio));
-}
-
 } // namespace
 
-QuickPanelPageCache::QuickPanelPageCache(MacAppIconImageCache& appIcons, QObject* parent)
+QuickPanelPageCache::QuickPanelPageCache(MacAppIconImageCache& appIcons,
+                                         QuickPanelPictures& pictures, QObject* parent)
     : QObject(parent)
-    , m_appIcons(appIcons) {
+    , m_appIcons(appIcons)
+    , m_pictures(pictures) {
     connect(&appIcons, &MacAppIconImageCache::renderFinished, this,
             &QuickPanelPageCache::applicationIconArrived);
 }
 
-void QuickPanelPageCache::reset(std::vector<PageRecord> pages, QSize size, qreal devicePixelRatio) {
+QuickPanelPageCache::~QuickPanelPageCache() = default;
+
+void QuickPanelPageCache::reset(std::vector<QuickPanelPageSource> pages, ButtonLoader loadButtons,
+                                QSize size, qreal devicePixelRatio) {
     clear();
+    m_loadButtons = std::move(loadButtons);
     m_size = size;
     m_devicePixelRatio = devicePixelRatio;
     m_pages.reserve(pages.size());
-    for (PageRecord& record : pages) {
-        Page page;
-        page.buttons = QuickPanelPages::shownButtons(record);
-        page.metrics = QuickPanelGridMetrics::metrics(size.width(), int(page.buttons.size()));
-        page.record = std::move(record);
-        m_pages.push_back(std::move(page));
+    for (QuickPanelPageSource& source : pages) {
+        m_pages.push_back(Page{std::move(source), std::nullopt, {}, {}, {}});
     }
 }
 
@@ -62,12 +57,21 @@ void QuickPanelPageCache::clear() {
     m_backgrounds.clear();
 }
 
-const std::vector<QuorixButtonRecord>& QuickPanelPageCache::buttons(int index) const {
-    return m_pages[std::size_t(index)].buttons;
+QuickPanelPageCache::Page& QuickPanelPageCache::loaded(int index) {
+    Page& page = m_pages[std::size_t(index)];
+    if (!page.buttons) {
+        page.buttons = m_loadButtons(page.source.id);
+        page.metrics = QuickPanelGridMetrics::metrics(m_size.width(), int(page.buttons->size()));
+    }
+    return page;
 }
 
-const QuickPanelGridMetrics& QuickPanelPageCache::metrics(int index) const {
-    return m_pages[std::size_t(index)].metrics;
+const std::vector<QuorixButtonRecord>& QuickPanelPageCache::buttons(int index) {
+    return *loaded(index).buttons;
+}
+
+const QuickPanelGridMetrics& QuickPanelPageCache::metrics(int index) {
+    return loaded(index).metrics;
 }
 
 bool QuickPanelPageCache::hasPicture(int index) const {
@@ -85,19 +89,27 @@ const QPixmap& QuickPanelPageCache::background(GradientPreset preset) {
 }
 
 const QPixmap& QuickPanelPageCache::picture(int index) {
-    Page& page = m_pages[std::size_t(index)];
+    Page& page = loaded(index);
     if (!page.picture.isNull()) {
         return page.picture;
     }
-    page.picture = background(page.record.gradient);
+    std::vector<const Bytes*> pictures;
+    for (const QuorixButtonRecord& button : *page.buttons) {
+        if (const auto* custom = std::get_if<IconRef::Custom>(&button.icon.value)) {
+            pictures.push_back(&custom->data);
+        }
+    }
+    // A page of large pictures takes most of an opening's time; every core helps.
+    m_pictures.decodeNow(pictures,
+                         QuickPanelPictures::pixelSide(page.metrics.tileSize, m_devicePixelRatio));
+    page.picture = background(page.source.gradient);
     page.waitingFor.clear();
     QPainter painter(&page.picture);
     painter.setRenderHint(QPainter::Antialiasing);
-    for (std::size_t k = 0; k < page.buttons.size(); ++k) {
-        const IconRef& icon = page.buttons[k].icon;
+    for (std::size_t k = 0; k < page.buttons->size(); ++k) {
+        const IconRef& icon = (*page.buttons)[k].icon;
         bool waiting = false;
-        paintIcon(painter, page.metrics.tileRect(m_size.width(), int(k)), icon, m_appIcons,
-                  waiting);
+        paintIcon(painter, page.metrics.tileRect(m_size.width(), int(k)), icon, waiting);
         if (waiting) {
             page.waitingFor.insert(
                 QString::fromStdString(std::get<IconRef::AppIcon>(icon.value).bundleID));
@@ -107,10 +119,10 @@ const QPixmap& QuickPanelPageCache::picture(int index) {
 }
 
 void QuickPanelPageCache::paintIcon(QPainter& painter, const QRectF& frame, const IconRef& icon,
-                                    MacAppIconImageCache& appIcons, bool& waiting) {
-    const auto pictureOrSymbol = [&](const std::optional<QImage>& image) {
-        if (image && !image->isNull()) {
-            QuickPanelArtwork::paintImageTile(painter, frame, *image);
+                                    bool& waiting) {
+    const auto pictureOrSymbol = [&](const QImage& image) {
+        if (!image.isNull()) {
+            QuickPanelArtwork::paintImageTile(painter, frame, image);
         } else {
             QuickPanelArtwork::paintSymbol(painter, frame, missingPictureSymbol, false);
         }
@@ -120,24 +132,29 @@ void QuickPanelPageCache::paintIcon(QPainter& painter, const QRectF& frame, cons
                        QuickPanelArtwork::paintSymbol(painter, frame, symbol.name, true);
                    },
                    [&](const IconRef::Custom& custom) {
-                       const int side = pixelSide(painter, QuickPanelArtwork::imageTileRect(frame));
-                       auto decoded = RasterImages::decodedImage(custom.data, side);
-                       pictureOrSymbol(decoded ? std::optional<QImage>(std::move(decoded).value())
-                                               : std::nullopt);
+                       const qreal ratio = painter.device() != nullptr
+                                               ? painter.device()->devicePixelRatioF()
+                                               : 1.0;
+                       const int side = QuickPanelPictures::pixelSide(
+                           std::min(frame.width(), frame.height()), ratio);
+                       if (!m_pictures.find(custom.data, side)) {
+                           m_pictures.decodeNow({&custom.data}, side);
+                       }
+                       pictureOrSymbol(m_pictures.find(custom.data, side).value_or(QImage()));
                    },
                    [&](const IconRef::AppIcon& app) {
                        MacAppIconImageCache::Lookup lookup =
-                           appIcons.image(QString::fromStdString(app.bundleID));
+                           m_appIcons.image(QString::fromStdString(app.bundleID));
                        switch (lookup.status) {
                        case MacAppIconImageCache::Status::ready:
-                           pictureOrSymbol(std::move(lookup.image));
+                           pictureOrSymbol(lookup.image);
                            break;
                        case MacAppIconImageCache::Status::rendering:
                            waiting = true;
                            QuickPanelArtwork::paintImagePlaceholder(painter, frame);
                            break;
                        case MacAppIconImageCache::Status::missing:
-                           pictureOrSymbol(std::nullopt);
+                           pictureOrSymbol(QImage());
                            break;
                        }
                    },

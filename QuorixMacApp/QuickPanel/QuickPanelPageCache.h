@@ -8,7 +8,9 @@
 #include <QSize>
 #include <QString>
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -17,30 +19,43 @@ class QPainter;
 namespace quorix {
 
 class MacAppIconImageCache;
+class QuickPanelPictures;
+
+/// What an opening knows of a page before it draws it.
+struct QuickPanelPageSource {
+    UUID id;
+    GradientPreset gradient = GradientPreset::custom;
+};
 
 /// The pages of one opening of the quick panel, each drawn once into a picture (background,
 /// pattern and tiles) so that a frame of the moving strip only copies pictures.
 ///
-/// Icons come from local sources only: symbols, custom image data, installed applications'
-/// icons and the built-in brand tiles; a site icon is never fetched here. Application icons
-/// render in the background: a page drawn while one was on its way is drawn again when it
-/// arrives. Main thread only.
+/// A page's buttons are read when it is first drawn or clicked, so that opening the panel
+/// does not copy every custom icon of the layout. Icons come from local sources only:
+/// symbols, custom image data, installed applications' icons and the built-in brand tiles;
+/// a site icon is never fetched here. Application icons render in the background: a page
+/// drawn while one was on its way is drawn again when it arrives. Main thread only.
 class QuickPanelPageCache final : public QObject {
     Q_OBJECT
 
 public:
-    explicit QuickPanelPageCache(MacAppIconImageCache& appIcons, QObject* parent = nullptr);
+    /// The buttons of the page with the id, as the panel shows them; none for a page that is
+    /// gone.
+    using ButtonLoader = std::function<std::vector<QuorixButtonRecord>(const UUID& pageID)>;
+    QuickPanelPageCache(MacAppIconImageCache& appIcons, QuickPanelPictures& pictures,
+                        QObject* parent = nullptr);
+    ~QuickPanelPageCache() override;
 
     /// Starts over with `pages`, drawn at `size` for `devicePixelRatio`.
-    void reset(std::vector<PageRecord> pages, QSize size, qreal devicePixelRatio);
-    /// Drops every picture and page.
+    void reset(std::vector<QuickPanelPageSource> pages, ButtonLoader loadButtons, QSize size,
+               qreal devicePixelRatio);
+    /// Drops every page and its picture.
     void clear();
 
     int pageCount() const { return int(m_pages.size()); }
-    const PageRecord& page(int index) const { return m_pages[std::size_t(index)].record; }
     /// The buttons shown on the page, in tile order.
-    const std::vector<QuorixButtonRecord>& buttons(int index) const;
-    const QuickPanelGridMetrics& metrics(int index) const;
+    const std::vector<QuorixButtonRecord>& buttons(int index);
+    const QuickPanelGridMetrics& metrics(int index);
 
     /// The page's picture, drawn now if it is not yet.
     const QPixmap& picture(int index);
@@ -48,8 +63,7 @@ public:
 
     /// Paints the icon into `frame` as the tiles show it; sets `waiting` when an
     /// application's icon is still on its way.
-    static void paintIcon(QPainter& painter, const QRectF& frame, const IconRef& icon,
-                          MacAppIconImageCache& appIcons, bool& waiting);
+    void paintIcon(QPainter& painter, const QRectF& frame, const IconRef& icon, bool& waiting);
 
 Q_SIGNALS:
     /// A page's picture was dropped because an application icon on it arrived.
@@ -57,18 +71,21 @@ Q_SIGNALS:
 
 private:
     struct Page {
-        PageRecord record;
-        std::vector<QuorixButtonRecord> buttons;
+        QuickPanelPageSource source;
+        std::optional<std::vector<QuorixButtonRecord>> buttons;
         QuickPanelGridMetrics metrics;
         QPixmap picture;
         /// Applications whose icons were on their way when the picture was drawn.
         std::set<QString> waitingFor;
     };
 
+    Page& loaded(int index);
     const QPixmap& background(GradientPreset preset);
     void applicationIconArrived(const QString& bundleID);
 
     MacAppIconImageCache& m_appIcons;
+    QuickPanelPictures& m_pictures;
+    ButtonLoader m_loadButtons;
     std::vector<Page> m_pages;
     std::map<GradientPreset, QPixmap> m_backgrounds;
     QSize m_size;

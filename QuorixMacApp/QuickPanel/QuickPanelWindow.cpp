@@ -53,12 +53,12 @@ QuickPanelDragMotion::Time eventTime(const QInputEvent& event) {
 
 } // namespace
 
-QuickPanelWindow::QuickPanelWindow(MacAppIconImageCache& appIcons,
+QuickPanelWindow::QuickPanelWindow(MacAppIconImageCache& appIcons, QuickPanelPictures& pictures,
                                    std::shared_ptr<FloatingPanels> floatingPanels, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowDoesNotAcceptFocus)
     , m_floatingPanels(std::move(floatingPanels))
-    , m_pages(appIcons) {
+    , m_pages(appIcons, pictures) {
     setObjectName(QStringLiteral("quickPanelWindow"));
     setWindowTitle(QStringLiteral("Kestrane"));
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -80,19 +80,21 @@ QuickPanelWindow::QuickPanelWindow(MacAppIconImageCache& appIcons,
 
 QuickPanelWindow::~QuickPanelWindow() = default;
 
-void QuickPanelWindow::open(std::vector<PageRecord> pages, int initialPage) {
+void QuickPanelWindow::open(std::vector<QuickPanelPageSource> pages,
+                            QuickPanelPageCache::ButtonLoader loadButtons, int initialPage) {
     m_animation.stop();
     m_press.reset();
     m_pageState = QuickPanelPageState(initialPage);
     m_dragOffset = 0;
-    m_pages.reset(std::move(pages), panelSize, devicePixelRatioF());
+    m_pages.reset(std::move(pages), std::move(loadButtons), panelSize, devicePixelRatioF());
     m_strip = {stripTarget(), 0};
     update();
 }
 
-void QuickPanelWindow::setPages(std::vector<PageRecord> pages) {
+void QuickPanelWindow::setPages(std::vector<QuickPanelPageSource> pages,
+                                QuickPanelPageCache::ButtonLoader loadButtons) {
     m_press.reset();
-    m_pages.reset(std::move(pages), panelSize, devicePixelRatioF());
+    m_pages.reset(std::move(pages), std::move(loadButtons), panelSize, devicePixelRatioF());
     m_pageState.pageCountChanged(m_pages.pageCount());
     m_dragOffset = 0;
     animateToTarget();
@@ -166,13 +168,13 @@ void QuickPanelWindow::prerenderNeighbours() {
     }
 }
 
-QRectF QuickPanelWindow::tileRect(int index) const {
+QRectF QuickPanelWindow::tileRect(int index) {
     const int current = m_pageState.currentPage();
     const qreal left = m_strip.position + qreal(width()) * current;
     return m_pages.metrics(current).tileRect(width(), index).translated(left, 0);
 }
 
-std::optional<int> QuickPanelWindow::tileAt(QPointF position) const {
+std::optional<int> QuickPanelWindow::tileAt(QPointF position) {
     const int current = m_pageState.currentPage();
     if (current >= pageCount()) {
         return std::nullopt;

@@ -32,15 +32,17 @@ public:
     /// Tiles are pressed within this rounded shape.
     static constexpr qreal tileCornerRadius = 20;
 
-    QuickPanelWindow(MacAppIconImageCache& appIcons, std::shared_ptr<FloatingPanels> floatingPanels,
-                     QWidget* parent = nullptr);
+    QuickPanelWindow(MacAppIconImageCache& appIcons, QuickPanelPictures& pictures,
+                     std::shared_ptr<FloatingPanels> floatingPanels, QWidget* parent = nullptr);
     ~QuickPanelWindow() override;
 
     /// Starts an opening on `pages` at `initialPage`, without moving there visibly.
-    void open(std::vector<PageRecord> pages, int initialPage);
+    void open(std::vector<QuickPanelPageSource> pages,
+              QuickPanelPageCache::ButtonLoader loadButtons, int initialPage);
     /// Takes a new list of pages when their number changed: stays on the same page if it
     /// still exists, else goes to the last one, and forgets scrolling and dragging.
-    void setPages(std::vector<PageRecord> pages);
+    void setPages(std::vector<QuickPanelPageSource> pages,
+                  QuickPanelPageCache::ButtonLoader loadButtons);
     /// Shows the window without activating it.
     void present();
     /// Hides the window and forgets the opening's pages and pictures.
@@ -59,7 +61,7 @@ public:
     void advanceAnimation(double seconds);
 
     /// The rectangle of tile `index` of the current page, in the window's coordinates.
-    QRectF tileRect(int index) const;
+    QRectF tileRect(int index);
 
 Q_SIGNALS:
     /// A tile was clicked.
@@ -75,7 +77,7 @@ protected:
 
 private:
     /// The tile of the current page under `position`, if any.
-    std::optional<int> tileAt(QPointF position) const;
+    std::optional<int> tileAt(QPointF position);
     void animateToTarget();
     void animationFrame();
     void prerenderNeighbours();

@@ -47,12 +47,13 @@ TEST(QuickPanelGridMetrics, sizesTilesAndGridByWidthAndButtonCount) {
 
 TEST(QuickPanelPages, ordersPagesAndButtonsStablyAndCutsPagesToEighteen) {
     std::vector<PageRecord> stored{page(2), page(0), page(1), page(0)};
-    const auto sorted = QuickPanelPages::sortedPages(test::layoutOf(stored));
+    const LayoutRecord layout = test::layoutOf(stored);
+    const auto sorted = QuickPanelPages::sortedPages(layout);
     ASSERT_EQ(sorted.size(), 4u);
-    EXPECT_EQ(sorted[0].id, stored[1].id);
-    EXPECT_EQ(sorted[1].id, stored[3].id);
-    EXPECT_EQ(sorted[2].id, stored[2].id);
-    EXPECT_EQ(sorted[3].id, stored[0].id);
+    EXPECT_EQ(sorted[0]->id, stored[1].id);
+    EXPECT_EQ(sorted[1]->id, stored[3].id);
+    EXPECT_EQ(sorted[2]->id, stored[2].id);
+    EXPECT_EQ(sorted[3]->id, stored[0].id);
     EXPECT_FALSE(QuickPanelPages::hasAnyButton(sorted));
 
     // Twenty buttons stored out of order, two of them sharing a position.
@@ -62,17 +63,19 @@ TEST(QuickPanelPages, ordersPagesAndButtonsStablyAndCutsPagesToEighteen) {
         full.buttons.push_back(button(position));
     }
     full.buttons.push_back(button(3));
-    const auto shown = QuickPanelPages::shownButtons(full);
+    const auto shown = QuickPanelPages::shownButtons(full.buttons);
     ASSERT_EQ(shown.size(), QuickPanelPages::maxButtonsPerPage);
     EXPECT_EQ(shown[3].id, full.buttons[1].id);
     EXPECT_EQ(shown[4].id, full.buttons[20].id) << "equal positions keep their stored order";
     EXPECT_EQ(shown.back().position, 16);
-    EXPECT_TRUE(QuickPanelPages::hasAnyButton({page(0), full}));
+    const PageRecord empty = page(1);
+    EXPECT_TRUE(QuickPanelPages::hasAnyButton({&empty, &full}));
 }
 
 TEST(QuickPanelPages, opensOnTheEditorsSelectedPageElseTheFirst) {
-    std::vector<PageRecord> pages{page(0), page(1), page(2), page(3), page(4)};
-    EXPECT_EQ(QuickPanelPages::initialPageIndex(pages, pages[2].id), 2);
+    const LayoutRecord layout = test::layoutOf({page(0), page(1), page(2), page(3), page(4)});
+    const auto pages = QuickPanelPages::sortedPages(layout);
+    EXPECT_EQ(QuickPanelPages::initialPageIndex(pages, pages[2]->id), 2);
     EXPECT_EQ(QuickPanelPages::initialPageIndex(pages, std::nullopt), 0);
     EXPECT_EQ(QuickPanelPages::initialPageIndex(pages, UUID::random()), 0);
     EXPECT_EQ(QuickPanelPages::initialPageIndex({}, std::nullopt), 0);

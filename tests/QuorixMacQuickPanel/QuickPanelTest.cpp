@@ -1,4 +1,5 @@
 #include "QuorixMacApp/QuickPanel/QuickPanelPageCache.h"
+#include "QuorixMacApp/QuickPanel/QuickPanelPictures.h"
 #include "QuorixMacApp/QuickPanel/QuickPanelWindow.h"
 #include "QuorixMacCore/Support/TestImages.h"
 #include "QuorixMacCore/Support/Waiting.h"
@@ -62,6 +63,26 @@ TEST(QuickPanel, opensCentredOnTheSelectedPageAndNeverTakesTheFocus) {
     EXPECT_EQ(QuickPanel::placement(std::nullopt, {844, 390}), QRect(218, 205, 844, 390));
     EXPECT_EQ(QuickPanel::placement(QRect(100, 30, 1920, 1050), {844, 390}),
               QRect(638, 360, 844, 390));
+}
+
+TEST(QuickPanel, roundsItsCornersWithOrWithoutACompositor) {
+    for (const bool compositor : {true, false}) {
+        SCOPED_TRACE(compositor ? "translucent" : "shaped");
+        PanelFixture fixture(test::pagesOfButtons(2, 1));
+        fixture.floatingPanels->compositor = compositor;
+        fixture.panel.showQuickPanel();
+        QuickPanelWindow& window = *fixture.panel.window();
+        const QImage shot = window.grab().toImage();
+        const QRegion shape = window.mask().isEmpty() ? QRegion(window.rect()) : window.mask();
+        const auto shows = [&](QPoint point) {
+            return shape.contains(point) && shot.pixelColor(point).alpha() > 0;
+        };
+        EXPECT_FALSE(shows({2, 2}));
+        EXPECT_FALSE(shows({841, 387}));
+        EXPECT_TRUE(shows({422, 1})) << "the outline along the top edge";
+        EXPECT_TRUE(shows({14, 14}));
+        EXPECT_EQ(shot.pixelColor(422, 195).alpha(), 255);
+    }
 }
 
 TEST(QuickPanel, closesOnEscapeAndOnClicksBeyondItsMarginOnly) {
@@ -181,8 +202,28 @@ TEST(QuickPanel, followsTheLayoutOnlyWhenItsPageCountChanges) {
     EXPECT_EQ(window.stripPosition(), -844);
 }
 
+TEST(QuickPanel, decodesThePicturesOfThePageItWouldOpenOnAhead) {
+    const auto picture = [](QColor colour) {
+        return test::encodedImage(test::twoToneImage(256, 256, colour, colour), "PNG");
+    };
+    const Bytes first = picture(Qt::red), selected = picture(Qt::blue);
+    PanelFixture fixture(
+        test::layoutOf({test::page(0, {test::button(0, IconRef::custom(first))}),
+                        test::page(1, {test::button(0, IconRef::custom(selected))})}));
+    MacEditorState& state = fixture.editor.state;
+    state.selectPage(state.layout().pages[1].id);
+    // Full-size tiles on a screen of ratio 1.
+    const int side = QuickPanelPictures::pixelSide(78, 1);
+    ASSERT_TRUE(testing::waitUntil(
+        [&] { return fixture.panel.pictures().find(selected, side).has_value(); }));
+    EXPECT_EQ(fixture.panel.pictures().find(selected, side)->size(), QSize(side, side));
+    EXPECT_FALSE(fixture.panel.pictures().find(first, side));
+}
+
 TEST(QuickPanelPageCache, drawsIconsFromLocalSourcesOnly) {
     test::EditorFixture fixture;
+    QuickPanelPictures pictures;
+    QuickPanelPageCache pages(fixture.appIcons, pictures);
     const QColor red(220, 20, 30);
     const Bytes png = test::encodedImage(test::twoToneImage(64, 64, red, red), "PNG");
     struct Case {
@@ -207,15 +248,13 @@ TEST(QuickPanelPageCache, drawsIconsFromLocalSourcesOnly) {
         image.fill(Qt::transparent);
         QPainter painter(&image);
         bool waiting = false;
-        QuickPanelPageCache::paintIcon(painter, QRectF(0, 0, 100, 100), c.icon, fixture.appIcons,
-                                       waiting);
+        pages.paintIcon(painter, QRectF(0, 0, 100, 100), c.icon, waiting);
         if (waiting) {
             painter.end();
             ASSERT_TRUE(testing::waitUntil([&] { return !fixture.appIcons.isRendering(); }));
             image.fill(Qt::transparent);
             painter.begin(&image);
-            QuickPanelPageCache::paintIcon(painter, QRectF(0, 0, 100, 100), c.icon,
-                                           fixture.appIcons, waiting);
+            pages.paintIcon(painter, QRectF(0, 0, 100, 100), c.icon, waiting);
         }
         painter.end();
         // Pictures fill 82 of the 100 points; brand tiles the whole square.

@@ -1,12 +1,10 @@
 #include "QuorixMacCore/Platform/FloatingPanels.h"
-#include "QuorixMacCore/Platform/PlatformLogging.h"
 
 #include <QGuiApplication>
 #include <QWindow>
 
 #include <X11/Xlib.h>
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -122,7 +120,6 @@ std::shared_ptr<FloatingPanels> systemFloatingPanels() {
                           ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
                           : nullptr;
     if (x11 == nullptr || x11->connection() == nullptr || x11->display() == nullptr) {
-        qCInfo(lcPlatform) << "no X display: the quick panel floats as the platform lets it";
         return std::make_shared<NoFloatingPanels>();
     }
     return std::make_shared<X11FloatingPanels>(x11->connection(), DefaultScreen(x11->display()));

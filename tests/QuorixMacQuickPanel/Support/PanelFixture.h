@@ -29,12 +29,13 @@ public:
     std::function<void()> onExecute;
 };
 
-/// A window system without a compositor that counts the panel's showings.
+/// A window system with or without a compositor that counts the panel's showings.
 class CountingFloatingPanels final : public FloatingPanels {
 public:
-    bool hasCompositor() const override { return false; }
+    bool hasCompositor() const override { return compositor; }
     void prepareToShow(QWindow&) override { ++showings; }
 
+    bool compositor = false;
     int showings = 0;
 };
 
@@ -59,17 +60,15 @@ inline LayoutRecord pagesOfButtons(int count, int buttons) {
 
 /// A quick panel over an editor state of its own, with a recording executor and beep.
 struct PanelFixture {
-    explicit PanelFixture(LayoutRecord layout, std::shared_ptr<ActionExecuting> runner = nullptr)
+    explicit PanelFixture(LayoutRecord layout)
         : editor(std::move(layout))
-        , executor(runner ? std::move(runner) : recording)
-        , panel(editor.state, executor,
+        , panel(editor.state, recording,
                 QuickPanel::Options{[this] { ++beeps; }, floatingPanels, &editor.appIcons}) {}
 
     EditorFixture editor;
     std::shared_ptr<RecordingExecutor> recording = std::make_shared<RecordingExecutor>();
     std::shared_ptr<CountingFloatingPanels> floatingPanels =
         std::make_shared<CountingFloatingPanels>();
-    std::shared_ptr<ActionExecuting> executor;
     int beeps = 0;
     QuickPanel panel;
 };
