@@ -24,7 +24,7 @@ std::optional<QString> write(const ApplicationDirectories& directories, const QS
     if (code.isEmpty()) {
         return std::nullopt;
     }
-    const std::optional<QString> path = filePath(directories);
+    std::optional<QString> path = filePath(directories);
     if (!path || !PrivateFiles::makeDirectory(QFileInfo(*path).absolutePath()) ||
         !PrivateFiles::writeAtomically(*path, text(code).toUtf8())) {
         return std::nullopt;

@@ -1,7 +1,10 @@
 #include "QuorixMacApp/AppDelegate.h"
+#include "QuorixMacApp/BuildInfo.h"
+#include "QuorixMacApp/SingleInstance.h"
 #include "QuorixMacApp/TerminationSignals.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <iostream>
 
@@ -27,43 +30,71 @@ int main(int argc, char** argv) {
     chooseOffscreenPlatformWithoutDisplay();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrane"));
+    QApplication::setApplicationVersion(QString(quorix::BuildInfo::shortVersion));
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/kestrane/kestrane.svg")));
+
+    // A second start shows the running program's editor instead of a second receiver.
+    quorix::SingleInstance instance;
+    switch (instance.claim()) {
+    case quorix::SingleInstance::Outcome::primary:
+        break;
+    case quorix::SingleInstance::Outcome::reopenedRunning:
+        printStatus(QStringLiteral("already running; asked it to show its editor"));
+        return 0;
+    case quorix::SingleInstance::Outcome::runningButSilent:
+        printStatus(QStringLiteral("already running, but it does not answer: ") +
+                    instance.failure());
+        return 1;
+    case quorix::SingleInstance::Outcome::failed:
+        // Without the lock two receivers could start; the port still keeps them apart.
+        printStatus(QStringLiteral("cannot tell whether another copy runs: ") + instance.failure());
+        break;
+    }
 
     quorix::TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &quorix::TerminationSignals::terminationRequested,
                      &application, &QCoreApplication::quit);
 
-    quorix::AppDelegate delegate;
+    quorix::AppDelegate delegate(quorix::AppDelegate::Options{
+        .shortVersion = quorix::BuildInfo::shortVersion.isEmpty()
+                            ? std::nullopt
+                            : std::optional<QString>(QString(quorix::BuildInfo::shortVersion)),
+        .buildNumber = quorix::BuildInfo::buildNumber.isEmpty()
+                           ? std::nullopt
+                           : std::optional<QString>(QString(quorix::BuildInfo::buildNumber)),
+    });
     QObject::connect(&delegate, &quorix::AppDelegate::pairingCompleted,
                      [] { printStatus(QStringLiteral("a phone connected")); });
-    // Until the pairing window exists, the code to type in goes to standard error.
-    QObject::connect(
-        &delegate, &quorix::AppDelegate::pairingCodeRequested,
-        [](const QString& code) { printStatus(QStringLiteral("pairing code %1").arg(code)); });
+    QObject::connect(&instance, &quorix::SingleInstance::reopenRequested, &delegate, [&delegate] {
+        delegate.applicationShouldHandleReopen(delegate.hasVisibleWindows());
+    });
 
     delegate.applicationDidFinishLaunching();
     const quorix::QuorixMacServerController& controller = delegate.controller();
     if (!controller.isRunning()) {
-        // Without its listener the program has nothing to offer until a window can restart
-        // it, so it says why and ends.
         printStatus(QStringLiteral("cannot receive on port %1: %2")
                         .arg(controller.preferredPort())
                         .arg(controller.lastError().value_or(QString())));
-        delegate.applicationWillTerminate();
-        return 1;
+        if (!quorix::AppDelegate::hasDisplay()) {
+            // Headless, nothing could restart the receiver: say why and end.
+            delegate.applicationWillTerminate();
+            return 1;
+        }
+    } else {
+        if (!controller.fingerprint().isEmpty()) {
+            printStatus(QStringLiteral("speaking TLS, certificate fingerprint ") +
+                        controller.fingerprint());
+        } else if (controller.lastError()) {
+            // The secure setting is on but no identity could be made: phones reach a plain
+            // receiver, and the user is told why.
+            printStatus(QStringLiteral("receiving without TLS: ") + *controller.lastError());
+        }
+        const std::optional<QString> memo = delegate.pairingCodeMemoPath();
+        printStatus(QStringLiteral("listening on port %1, pairing code %2, memo %3")
+                        .arg(controller.port().value_or(0))
+                        .arg(controller.pairingCode(), memo.value_or(QStringLiteral("(none)"))));
     }
-    if (!controller.fingerprint().isEmpty()) {
-        printStatus(QStringLiteral("speaking TLS, certificate fingerprint ") +
-                    controller.fingerprint());
-    } else if (controller.lastError()) {
-        // The secure setting is on but no identity could be made: phones reach a plain
-        // receiver, and the user is told why.
-        printStatus(QStringLiteral("receiving without TLS: ") + *controller.lastError());
-    }
-    const std::optional<QString> memo = delegate.pairingCodeMemoPath();
-    printStatus(QStringLiteral("listening on port %1, pairing code %2, memo %3")
-                    .arg(controller.port().value_or(0))
-                    .arg(controller.pairingCode(), memo.value_or(QStringLiteral("(none)"))));
 
     const int status = QApplication::exec();
     delegate.applicationWillTerminate();

@@ -50,6 +50,14 @@ private:
     std::variant<T, E> m_storage;
 };
 
+/// Visits a variant with one lambda per alternative: `std::visit(Overloaded{...}, value)`.
+template <typename... Cases>
+struct Overloaded : Cases... {
+    using Cases::operator()...;
+};
+template <typename... Cases>
+Overloaded(Cases...) -> Overloaded<Cases...>;
+
 /// A 128-bit identifier; its text form is the canonical 8-4-4-4-12 hexadecimal one.
 struct UUID {
     std::array<std::uint8_t, 16> bytes{};

@@ -100,9 +100,10 @@ struct QuorixServerMessage {
     // signals and containers need the default.
     QuorixServerMessage()
         : value(AuthSuccess{}) {}
+    // The constraint keeps copies and moves of the message itself out of this overload.
     template <typename Alternative>
     requires std::is_constructible_v<Payload, Alternative&&>
-    QuorixServerMessage(Alternative&& alternative)
+    QuorixServerMessage(Alternative&& alternative) // NOLINT(bugprone-forwarding-reference-overload)
         : value(std::forward<Alternative>(alternative)) {}
 
     Payload value;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <limits>
+#include <optional>
 #include <simdjson.h>
 #include <utility>
 
@@ -393,13 +394,10 @@ public:
     requires std::is_empty_v<Payload>
     bool readFields(object, const JSONPath&, Payload&) { return true; }
 
-    /// Records and tagged unions: one JSON object each. Declared after every `readFields`
-    /// so that its constraint sees them all.
+    /// Records and tagged unions: one JSON object each. Enumerations, lists and optional
+    /// values have their own, more specialised overloads above.
     template <typename T>
-    requires requires(Reader& reader, object fields, const JSONPath& path, T& out) {
-        reader.readFields(fields, path, out);
-    }
-    bool read(element value, const JSONPath& path, T& out) {
+    requires(!std::is_enum_v<T>) bool read(element value, const JSONPath& path, T& out) {
         object fields;
         if (value.get_object().get(fields) != simdjson::SUCCESS) {
             return wrongType(path, "an object", value);
@@ -493,19 +491,83 @@ std::string parseFailure(simdjson::error_code code) {
     }
 }
 
-template <typename T>
-Decoded<T> decodeDocument(std::string_view bytes) {
-    // One parser per thread, kept: its buffers grow to the largest document seen, and
-    // allocating (and faulting in) them afresh for every multi-megabyte layout took more
-    // time than the parsing. Nothing returned refers into them.
-    thread_local simdjson::dom::parser parser;
-    // An empty view may have no data pointer at all, which the parser would copy from.
-    if (bytes.empty()) {
-        return DecodingError{{}, parseFailure(simdjson::EMPTY)};
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The magnitudes of the widest integers of each sign that 64 bits hold.
+constexpr std::string_view largestUnsigned64 = "18446744073709551615";
+constexpr std::string_view largestNegated64 = "9223372036854775808";
+
+/// The document with a fraction (".0") after every integer literal too wide for 64 bits,
+/// so that the parser reads it as the nearest double instead of refusing the whole
+/// document; nothing when there is no such literal. Literals inside strings, and numbers
+/// already written with a fraction or an exponent, stay as they are.
+std::optional<std::string> withWideIntegersAsDecimals(std::string_view json) {
+    std::string result;
+    std::size_t copied = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (inString) {
+            if (c == '\\') {
+                ++i;
+            } else if (c == '"') {
+                inString = false;
+            }
+            continue;
+        }
+        if (c == '"') {
+            inString = true;
+            continue;
+        }
+        if (c != '-' && !isDigit(c)) {
+            continue;
+        }
+        const bool negative = c == '-';
+        const std::size_t digitsStart = i + (negative ? 1 : 0);
+        std::size_t end = digitsStart;
+        while (end < json.size() && isDigit(json[end])) {
+            ++end;
+        }
+        const std::string_view digits = json.substr(digitsStart, end - digitsStart);
+        const std::size_t integerEnd = end;
+        while (end < json.size() && (isDigit(json[end]) || json[end] == '.' || json[end] == 'e' ||
+                                     json[end] == 'E' || json[end] == '+' || json[end] == '-')) {
+            ++end;
+        }
+        const std::string_view largest = negative ? largestNegated64 : largestUnsigned64;
+        const bool wide =
+            digits.size() > largest.size() || (digits.size() == largest.size() && digits > largest);
+        // A leading zero makes the literal malformed, whatever its width.
+        if (end == integerEnd && wide && digits.front() != '0') {
+            result.append(json.substr(copied, end - copied)).append(".0");
+            copied = end;
+        }
+        i = end - 1;
     }
+    if (copied == 0) {
+        return std::nullopt;
+    }
+    result.append(json.substr(copied));
+    return result;
+}
+
+template <typename T>
+Decoded<T> parseAndRead(simdjson::dom::parser& parser, std::string_view bytes) {
     element root;
-    if (const auto code = parser.parse(bytes.data(), bytes.size()).get(root);
-        code != simdjson::SUCCESS) {
+    auto code = parser.parse(bytes.data(), bytes.size()).get(root);
+    std::optional<std::string> widened;
+    if (code == simdjson::NUMBER_ERROR) {
+        // The parser takes an integer beyond 64 bits for a malformed number, where JSON
+        // has no such limit: read it as a number like any other, and let only a key that
+        // needs a 64-bit integer refuse it.
+        widened = withWideIntegersAsDecimals(bytes);
+        if (widened) {
+            code = parser.parse(widened->data(), widened->size()).get(root);
+        }
+    }
+    if (code != simdjson::SUCCESS) {
         return DecodingError{{}, parseFailure(code)};
     }
     Reader reader;
@@ -514,6 +576,26 @@ Decoded<T> decodeDocument(std::string_view bytes) {
         return std::move(reader.error);
     }
     return value;
+}
+
+// The parser's buffers grow to the largest document it has seen and stay so. Up to this
+// size they are kept, since allocating and faulting them in afresh for each message cost
+// more than parsing it; a layout of megabytes leaves them to be released.
+constexpr std::size_t maxRetainedParserCapacity = 1024 * 1024;
+
+template <typename T>
+Decoded<T> decodeDocument(std::string_view bytes) {
+    // One parser per thread; nothing returned refers into it.
+    thread_local simdjson::dom::parser parser;
+    // An empty view may have no data pointer at all, which the parser would copy from.
+    if (bytes.empty()) {
+        return DecodingError{{}, parseFailure(simdjson::EMPTY)};
+    }
+    Decoded<T> result = parseAndRead<T>(parser, bytes);
+    if (parser.capacity() > maxRetainedParserCapacity) {
+        parser = simdjson::dom::parser{};
+    }
+    return result;
 }
 
 } // namespace

@@ -41,7 +41,7 @@ public:
 /// The editor state as the program holds it, without a store: the window's own costs.
 struct Editor {
     MacEditorState state{
-        largeLayout(), QStringLiteral("スマホ未同期"),
+        picturedLargeLayout(), QStringLiteral("スマホ未同期"),
         std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{}, QStringLiteral("C")})),
         std::nullopt, std::make_shared<NoWebIcons>()};
@@ -152,9 +152,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     if (storing) {
-        MacEditorLayoutStore().save(largeLayout());
+        MacEditorLayoutStore().save(picturedLargeLayout());
         flushAllUserDefaults();
-        std::cerr << "stored " << pageCount << " pages of " << buttonsPerPage
+        std::cerr << "stored " << largeLayoutPageCount << " pages of " << largeLayoutButtonsPerPage
                   << " buttons, icons of " << averageIconKB() << " KB on average\n";
         return 0;
     }

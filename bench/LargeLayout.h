@@ -1,40 +1,85 @@
 #pragma once
 
-// The large layout the window benchmarks open: 20 pages of 18 buttons, each with its own
-// custom icon of about 55 KB.
+// The size of layout a phone with many photographed icons sends: 20 full pages of
+// 18 buttons, each with a custom icon of about 55 KB. The protocol benchmarks take icons of
+// noise; the window benchmarks, which decode them, take real pictures (with Qt Gui only).
 
 #include "QuorixProtocol/Models.h"
 
+#include <functional>
+#include <random>
+#include <string>
+
+#ifdef QT_GUI_LIB
 #include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QRandomGenerator>
-
-#include <string>
+#endif
 
 namespace quorix::bench {
 
-inline constexpr int pageCount = 20;
-inline constexpr int buttonsPerPage = 18;
-inline constexpr int iconSide = 512;
-// A block of noise this large makes a 512-pixel icon about 55 KB as PNG.
-inline constexpr int noiseSide = 120;
+inline constexpr int largeLayoutPageCount = 20;
+inline constexpr int largeLayoutButtonsPerPage = 18;
+inline constexpr std::size_t largeLayoutIconBytes = 55 * 1024;
 
-inline Bytes iconPNG(int index) {
-    QImage image(iconSide, iconSide, QImage::Format_RGB32);
+/// Bytes of noise standing in for the `index`th icon; the same on every call.
+inline Bytes noiseIcon(int index) {
+    std::mt19937_64 generator(index);
+    Bytes icon(largeLayoutIconBytes);
+    for (auto& byte : icon) {
+        byte = static_cast<std::uint8_t>(generator());
+    }
+    return icon;
+}
+
+/// The same layout on every call: its ids come from a fixed seed, its `index`th button's
+/// icon from `makeIcon(index)`.
+inline LayoutRecord largeLayout(const std::function<Bytes(int index)>& makeIcon = noiseIcon) {
+    std::mt19937_64 generator(20260131);
+    auto nextUUID = [&generator] {
+        UUID uuid;
+        for (auto& byte : uuid.bytes) {
+            byte = static_cast<std::uint8_t>(generator());
+        }
+        return uuid;
+    };
+    LayoutRecord layout{nextUUID(), {}, Theme::liquidGlass, Date{std::chrono::seconds{1769850900}}};
+    for (int page = 0; page < largeLayoutPageCount; ++page) {
+        PageRecord record{
+            nextUUID(), "Page " + std::to_string(page), page, GradientPreset::custom, {}, 6, 3};
+        for (int button = 0; button < largeLayoutButtonsPerPage; ++button) {
+            record.buttons.push_back(
+                {nextUUID(), button,
+                 IconRef::custom(makeIcon(page * largeLayoutButtonsPerPage + button)),
+                 ColorGradient{"#4facfe", "#00f2fe", 135},
+                 ActionSpec::keyboardShortcut({{Modifier::command, Modifier::shift}, "k"})});
+        }
+        layout.pages.push_back(std::move(record));
+    }
+    return layout;
+}
+
+#ifdef QT_GUI_LIB
+
+/// A 512-pixel picture of about 55 KB as PNG: a gradient with a block of noise.
+inline Bytes pictureIcon(int index) {
+    constexpr int side = 512;
+    constexpr int noiseSide = 120;
+    QImage image(side, side, QImage::Format_RGB32);
     QPainter painter(&image);
-    QLinearGradient gradient(0, 0, iconSide, iconSide);
+    QLinearGradient gradient(0, 0, side, side);
     gradient.setColorAt(0, QColor::fromHsv((index * 37) % 360, 200, 250));
     gradient.setColorAt(1, QColor::fromHsv((index * 37 + 90) % 360, 255, 160));
     painter.fillRect(image.rect(), gradient);
     painter.end();
     QRandomGenerator random{quint32(index)};
     for (int y = 0; y < noiseSide; ++y) {
-        auto* line = reinterpret_cast<quint32*>(image.scanLine(y + iconSide / 3));
+        auto* line = reinterpret_cast<quint32*>(image.scanLine(y + side / 3));
         for (int x = 0; x < noiseSide; ++x) {
-            line[x + iconSide / 3] = 0xff000000U | (random.generate() & 0x00ffffffU);
+            line[x + side / 3] = 0xff000000U | (random.generate() & 0x00ffffffU);
         }
     }
     QByteArray png;
@@ -44,33 +89,22 @@ inline Bytes iconPNG(int index) {
     return Bytes(png.begin(), png.end());
 }
 
-inline const LayoutRecord& largeLayout() {
-    static const LayoutRecord layout = [] {
-        LayoutRecord made{UUID::random(), {}, Theme::liquidGlass, currentDate()};
-        for (int page = 0; page < pageCount; ++page) {
-            PageRecord record{UUID::random(), "Page", page, GradientPreset::custom, {}, 6, 3};
-            for (int position = 0; position < buttonsPerPage; ++position) {
-                record.buttons.push_back(
-                    {UUID::random(), position,
-                     IconRef::custom(iconPNG(page * buttonsPerPage + position)),
-                     ColorGradient{"#ffffff", "#e5e7eb", 135},
-                     ActionSpec::launchApp("org.example.App" + std::to_string(position))});
-            }
-            made.pages.push_back(std::move(record));
-        }
-        return made;
-    }();
+/// The large layout with pictures for icons, made once.
+inline const LayoutRecord& picturedLargeLayout() {
+    static const LayoutRecord layout = largeLayout(pictureIcon);
     return layout;
 }
 
 inline double averageIconKB() {
     std::size_t total = 0;
-    for (const PageRecord& page : largeLayout().pages) {
+    for (const PageRecord& page : picturedLargeLayout().pages) {
         for (const QuorixButtonRecord& button : page.buttons) {
             total += std::get<IconRef::Custom>(button.icon.value).data.size();
         }
     }
-    return double(total) / (pageCount * buttonsPerPage) / 1000;
+    return double(total) / (largeLayoutPageCount * largeLayoutButtonsPerPage) / 1000;
 }
+
+#endif
 
 } // namespace quorix::bench

@@ -1,48 +1,14 @@
+#include "LargeLayout.h"
 #include "QuorixProtocol/ProtocolJSON.h"
 
 #include <benchmark/benchmark.h>
-#include <random>
 
 namespace {
 
 using namespace quorix;
 
-// The size of layout a phone with many photographed icons sends: 20 full pages of
-// 18 buttons, each with a custom icon of about 55 KB.
-constexpr int pageCount = 20;
-constexpr int buttonsPerPage = 18;
-constexpr std::size_t iconBytes = 55 * 1024;
-
-LayoutRecord largeLayout() {
-    std::mt19937_64 generator(20260131);
-    auto nextUUID = [&generator] {
-        UUID uuid;
-        for (auto& byte : uuid.bytes) {
-            byte = static_cast<std::uint8_t>(generator());
-        }
-        return uuid;
-    };
-    LayoutRecord layout{nextUUID(), {}, Theme::liquidGlass, Date{std::chrono::seconds{1769850900}}};
-    for (int page = 0; page < pageCount; ++page) {
-        PageRecord record{
-            nextUUID(), "Page " + std::to_string(page), page, GradientPreset::custom, {}, 6, 3};
-        for (int button = 0; button < buttonsPerPage; ++button) {
-            Bytes icon(iconBytes);
-            for (auto& byte : icon) {
-                byte = static_cast<std::uint8_t>(generator());
-            }
-            record.buttons.push_back(
-                {nextUUID(), button, IconRef::custom(std::move(icon)),
-                 ColorGradient{"#4facfe", "#00f2fe", 135},
-                 ActionSpec::keyboardShortcut({{Modifier::command, Modifier::shift}, "k"})});
-        }
-        layout.pages.push_back(std::move(record));
-    }
-    return layout;
-}
-
 const LayoutRecord& sharedLayout() {
-    static const LayoutRecord layout = largeLayout();
+    static const LayoutRecord layout = bench::largeLayout();
     return layout;
 }
 

@@ -50,7 +50,7 @@ protected:
 };
 
 const Bytes& firstPicture() {
-    return std::get<IconRef::Custom>(largeLayout().pages[0].buttons[0].icon.value).data;
+    return std::get<IconRef::Custom>(picturedLargeLayout().pages[0].buttons[0].icon.value).data;
 }
 
 int pictureSide() {
@@ -61,7 +61,7 @@ struct Panel {
     std::shared_ptr<const DesktopEntryApplications> applications =
         std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{}, QStringLiteral("C")});
-    MacEditorState state{largeLayout(), QStringLiteral("スマホ未同期"),
+    MacEditorState state{picturedLargeLayout(), QStringLiteral("スマホ未同期"),
                          std::make_shared<InstalledAppsScanner>(applications), std::nullopt,
                          std::make_shared<NoWebIcons>()};
     MacAppIconImageCache appIcons{applications};

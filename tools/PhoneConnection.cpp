@@ -111,6 +111,10 @@ PhoneConnection::Received PhoneConnection::next(std::optional<std::chrono::milli
             case WebSocketFrameError::reservedOpcode:
                 problem = "the server sent a frame with a reserved opcode";
                 break;
+            case WebSocketFrameError::oversizedControlFrame:
+            case WebSocketFrameError::fragmentedControlFrame:
+                problem = "the server sent a control frame that breaks RFC 6455";
+                break;
             }
             return Received::invalid;
         }

@@ -2,6 +2,7 @@
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Pairing/PairingService.h"
 #include "QuorixMacCore/Platform/ApplicationDirectories.h"
+#include "QuorixMacCore/Transport/SerialQueue.h"
 #include "QuorixMacCore/Transport/TLSCertificateManager.h"
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 #include "QuorixProtocol/ProtocolJSON.h"
@@ -13,8 +14,8 @@
 
 #include <charconv>
 #include <csignal>
+#include <functional>
 #include <iostream>
-#include <mutex>
 #include <unistd.h>
 
 namespace quorix::cli {
@@ -29,33 +30,37 @@ void forwardSignal(int) {
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-/// Writes whole lines to standard output from any thread.
+/// Writes whole lines to standard output, in the order they were handed in from any thread.
+/// Lines are made on a thread of their own: encoding a layout of megabytes to print it must
+/// not hold up the connection thread that all phones share.
 class LinePrinter {
 public:
     explicit LinePrinter(std::ostream& out)
         : m_out(out) {}
 
-    void print(std::string_view line) {
-        std::scoped_lock lock(m_mutex);
-        m_out << line << "\n";
-        m_out.flush();
+    /// `writeLine` writes one line, without its end.
+    void print(std::function<void(std::ostream&)> writeLine) {
+        m_queue.post([this, writeLine = std::move(writeLine)] {
+            writeLine(m_out);
+            m_out << "\n";
+            m_out.flush();
+        });
     }
 
 private:
-    std::mutex m_mutex;
     std::ostream& m_out;
+    // Declared last: ending it runs the lines still waiting, while the stream is there.
+    SerialQueue m_queue{QStringLiteral("kestrane-cli.output")};
 };
 
 /// {"<key>":<json>,"type":"<type>"}, keys sorted as everywhere else.
-std::string event(std::string_view key, const Encoded& json, std::string_view type) {
+void writeEvent(std::ostream& out, std::string_view key, const Encoded& json,
+                std::string_view type) {
     if (!json) {
-        return R"({"error":"unencodable","type":")" + std::string(type) + "\"}";
+        out << R"({"error":"unencodable","type":")" << type << "\"}";
+        return;
     }
-    std::string line;
-    line.reserve(json->size() + key.size() + type.size() + 20);
-    line.append("{\"").append(key).append("\":").append(*json);
-    line.append(",\"type\":\"").append(type).append("\"}");
-    return line;
+    out << "{\"" << key << "\":" << *json << ",\"type\":\"" << type << "\"}";
 }
 
 constexpr std::string_view serveUsage =
@@ -147,7 +152,9 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
 
     LinePrinter printer(streams.out);
     auto executor = std::make_shared<DryRunActionExecutor>([&printer](const ActionSpec& action) {
-        printer.print(event("action", ProtocolJSON::encode(action), "executed"));
+        printer.print([action](std::ostream& out) {
+            writeEvent(out, "action", ProtocolJSON::encode(action), "executed");
+        });
     });
     auto pairingService = std::make_shared<PairingService>(
         PairingConfiguration::standard, std::make_shared<InMemoryPairingTokenStore>());
@@ -158,8 +165,10 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
         identity ? TransportSecurityMode::secureSelfSigned
                  : TransportSecurityMode::plaintextForLocalTesting,
         identity, QString::fromStdString(code));
-    server->setOnLayoutUpdate([&printer](const LayoutRecord& layout) {
-        printer.print(event("layout", ProtocolJSON::encode(layout), "layout_received"));
+    server->setOnLayoutUpdate([&printer](LayoutRecord layout) {
+        printer.print([layout = std::move(layout)](std::ostream& out) {
+            writeEvent(out, "layout", ProtocolJSON::encode(layout), "layout_received");
+        });
     });
 
     const auto started = server->start(port, advertise);
@@ -170,8 +179,8 @@ int runServe(std::span<const std::string_view> arguments, Streams& streams) {
     }
     const std::string fingerprint =
         identity ? R"("fingerprint":")" + identity->fingerprintSHA256.toStdString() + "\"," : "";
-    printer.print("{" + fingerprint + R"("pairingCode":")" + code + R"(","port":)" +
-                  std::to_string(*started) + "}");
+    printer.print([line = "{" + fingerprint + R"("pairingCode":")" + code + R"(","port":)" +
+                          std::to_string(*started) + "}"](std::ostream& out) { out << line; });
 
     QGuiApplication::exec();
 

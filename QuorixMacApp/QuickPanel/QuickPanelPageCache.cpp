@@ -11,11 +11,6 @@ namespace quorix {
 
 namespace {
 
-template <typename... Cases>
-struct Overloaded : Cases... {
-    using Cases::operator()...;
-};
-
 // Stand-ins for pictures that cannot be had.
 constexpr std::string_view missingPictureSymbol = "app";
 constexpr std::string_view siteSymbol = "globe";

@@ -8,11 +8,12 @@ DryRunActionExecutor::DryRunActionExecutor(Observer onExecute)
 QFuture<ExecuteOutcome> DryRunActionExecutor::execute(const ActionSpec& action) {
     {
         // Sessions of several phones may call at once; the lock keeps the list whole and
-        // the observer's order the same as the list's.
+        // the observer's calls in order.
         std::scoped_lock lock(m_mutex);
-        m_actions.push_back(action);
         if (m_onExecute) {
             m_onExecute(action);
+        } else {
+            m_actions.push_back(action);
         }
     }
     return QtFuture::makeReadyFuture(ExecuteOutcome::succeeded());

@@ -8,19 +8,20 @@
 
 namespace quorix {
 
-/// Carries out nothing: records every action it is asked to execute and reports success.
-/// For running the receiver where no action must reach the desktop.
+/// Carries out nothing: records every action it is asked to execute, or hands it to an
+/// observer, and reports success. For running the receiver where no action must reach the
+/// desktop.
 class DryRunActionExecutor final : public ActionExecuting {
 public:
-    /// Told of each action as it is recorded, in the recorded order; it must not call back
-    /// into the executor.
+    /// Told of each action in call order, instead of recording it: a receiver that runs for
+    /// days must not hold every press it was sent. It must not call back into the executor.
     using Observer = std::function<void(const ActionSpec&)>;
 
     explicit DryRunActionExecutor(Observer onExecute = {});
 
     QFuture<ExecuteOutcome> execute(const ActionSpec& action) override;
 
-    /// Every action executed so far, in call order.
+    /// Every action executed so far, in call order; empty with an observer.
     std::vector<ActionSpec> actions() const;
 
 private:

@@ -23,13 +23,6 @@ namespace {
 /// The error that stopped a step, or nothing when it succeeded.
 using StepResult = std::optional<ExecError>;
 
-template <typename... Visitors>
-struct Overloaded : Visitors... {
-    using Visitors::operator()...;
-};
-template <typename... Visitors>
-Overloaded(Visitors...) -> Overloaded<Visitors...>;
-
 } // namespace
 
 struct MacActionExecutor::Engine {

@@ -79,7 +79,7 @@ void ShortcutCapture::handleModifiersChanged(const KeyEvent& event) {
     }
 }
 
-void ShortcutCapture::capture(KeyCombo combo) {
+void ShortcutCapture::capture(const KeyCombo& combo) {
     if (m_onCapture) {
         // A copy: the callback may end the capture and with it the stored function.
         const CaptureCallback callback = m_onCapture;

@@ -46,7 +46,7 @@ private:
 
     void handleKeyDown(const KeyEvent& event);
     void handleModifiersChanged(const KeyEvent& event);
-    void capture(KeyCombo combo);
+    void capture(const KeyCombo& combo);
 
     ModifiersCallback m_onModifiersChanged;
     CaptureCallback m_onCapture;

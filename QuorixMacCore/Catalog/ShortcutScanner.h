@@ -27,7 +27,7 @@ public:
     static constexpr const char* defaultToolPath = "/usr/bin/shortcuts";
     // A listing is one short line per shortcut; output beyond this is not a listing, and
     // holding it would only cost memory.
-    static constexpr qsizetype maxListingBytes = 16 * 1024 * 1024;
+    static constexpr qsizetype maxListingBytes = qsizetype{16} * 1024 * 1024;
     // The tool answers from a local database; one that has not finished by then is stuck,
     // and would otherwise hold a pool thread for good.
     static constexpr std::chrono::seconds toolTimeout{60};

@@ -118,8 +118,10 @@ void QuorixMacServerController::start() {
     server->setOnAuthenticated([inThisRun] {
         inThisRun([](QuorixMacServerController& self) { self.phoneAuthenticated(); });
     });
-    server->setOnLayoutUpdate([inThisRun](const LayoutRecord& layout) {
-        inThisRun([layout](QuorixMacServerController& self) { self.phoneSentLayout(layout); });
+    server->setOnLayoutUpdate([inThisRun](LayoutRecord layout) {
+        inThisRun([layout = std::move(layout)](QuorixMacServerController& self) {
+            self.phoneSentLayout(layout);
+        });
     });
 
     const Expected<std::uint16_t, WebSocketServerError> started =

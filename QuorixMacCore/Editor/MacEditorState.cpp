@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <numeric>
 #include <unordered_map>
 #include <utility>
@@ -86,6 +87,8 @@ auto findByID(const std::vector<Item>& items, const UUID& id) {
                         [&](const Item& item) { return item.id == id; });
 }
 
+constexpr std::int64_t largestNumber = std::numeric_limits<std::int64_t>::max();
+
 void renumberButtons(PageRecord& page) {
     const std::vector<std::size_t> order = buttonsInOrder(page);
     for (std::size_t rank = 0; rank < order.size(); ++rank) {
@@ -134,10 +137,8 @@ struct MacEditorState::EditorSnapshot {
             return std::make_shared<const Bytes>(data);
         };
 
-        EditorSnapshot snapshot{{layout.id, {}, layout.theme, layout.updatedAt},
-                                {},
-                                std::move(selectedPageID),
-                                std::move(selectedButtonID)};
+        EditorSnapshot snapshot{
+            {layout.id, {}, layout.theme, layout.updatedAt}, {}, selectedPageID, selectedButtonID};
         snapshot.layout.pages.reserve(layout.pages.size());
         for (const PageRecord& page : layout.pages) {
             PageRecord copy{page.id, page.name,        page.order,   page.gradient,
@@ -387,6 +388,11 @@ void MacEditorState::addPage() {
     for (const PageRecord& page : m_layout.pages) {
         largestOrder = std::max(largestOrder, page.order);
     }
+    // Orders come from phones too; the name needs two above the largest.
+    if (largestOrder > largestNumber - 2) {
+        renumberPages(m_layout);
+        largestOrder = static_cast<std::int64_t>(m_layout.pages.size()) - 1;
+    }
     PageRecord page{UUID::random(),
                     "ページ " + std::to_string(largestOrder + 2),
                     largestOrder + 1,
@@ -441,6 +447,14 @@ QString MacEditorState::pageNumberTitle(const UUID& pageID) const {
 
 // Buttons.
 
+QString MacEditorState::buttonNumberTitle(std::int64_t position) {
+    // Counted in unsigned arithmetic where one more would not fit: positions come from
+    // phones.
+    const QString number = position >= 0 ? QString::number(static_cast<quint64>(position) + 1)
+                                         : QString::number(position + 1);
+    return QStringLiteral("ボタン ") + number;
+}
+
 void MacEditorState::addButtonToSelectedPage(IconRef icon, ColorGradient colorGradient,
                                              ActionSpec action) {
     PageRecord* page = selectedPageForEditing();
@@ -451,6 +465,11 @@ void MacEditorState::addButtonToSelectedPage(IconRef icon, ColorGradient colorGr
     std::int64_t largestPosition = -1;
     for (const QuorixButtonRecord& button : page->buttons) {
         largestPosition = std::max(largestPosition, button.position);
+    }
+    // Positions come from phones too.
+    if (largestPosition == largestNumber) {
+        renumberButtons(*page);
+        largestPosition = static_cast<std::int64_t>(page->buttons.size()) - 1;
     }
     const UUID buttonID = UUID::random();
     page->buttons.push_back({buttonID, largestPosition + 1, std::move(icon),

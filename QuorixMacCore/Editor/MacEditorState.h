@@ -107,7 +107,9 @@ public:
     void selectPage(const UUID& pageID);
     /// Selects the button as given, without checking that it exists.
     void selectButton(const std::optional<UUID>& buttonID);
-    /// Appends "ページ N" after the page with the largest order and selects it.
+    /// Appends "ページ N" after the page with the largest order and selects it. Where the
+    /// largest order leaves no room above it, the pages are numbered 0, 1, 2, ... in order
+    /// first.
     void addPage();
     /// Removes the page, numbers the rest 0, 1, 2, ... and selects the page that took the
     /// removed one's place, else the last one.
@@ -117,7 +119,12 @@ public:
     QString pageNumberTitle(const UUID& pageID) const;
 
     // Buttons of the selected page.
-    /// Appends a button after the one with the largest position and selects it.
+    /// "ボタン 3" for the button at position 2: the position plus one, for any position.
+    static QString buttonNumberTitle(std::int64_t position);
+
+    /// Appends a button after the one with the largest position and selects it. Where the
+    /// largest position leaves no room above it, the page's buttons are numbered 0, 1, 2, ...
+    /// in order first.
     void addButtonToSelectedPage(IconRef icon, ColorGradient colorGradient, ActionSpec action);
     /// Removes the button and numbers the page's buttons 0, 1, 2, ...; the selection moves to
     /// the page's first button only if it was on the removed one.

@@ -16,7 +16,7 @@ namespace {
 struct LinkScore {
     // Every listed rel token must be present.
     std::array<QLatin1String, 2> requiredTokens;
-    int score;
+    int score = 0;
 };
 
 // First matching row wins, so the more specific spellings come first.
@@ -396,7 +396,7 @@ std::vector<WebIconCandidate> iconCandidatesFromManifestData(const QByteArray& d
         return {};
     }
     std::vector<WebIconCandidate> candidates;
-    for (const QJsonValue& entryValue : entries) {
+    for (const QJsonValue entryValue : entries) {
         const QJsonObject entry = entryValue.toObject();
         const std::optional<QString> source = jsonString(entry, QLatin1String("src"));
         if (!source) {

@@ -68,7 +68,7 @@ namespace {
 
 struct FallbackFile {
     QLatin1String name;
-    int score;
+    int score = 0;
 };
 
 // Tried when a page declares nothing better; most sites serve at least one of these.
@@ -83,7 +83,7 @@ static_assert(fallbackFiles.size() == 5);
 
 // The network client reads ahead of us only this far, so a body over its limit stops
 // arriving soon after the limit instead of filling memory while we catch up.
-constexpr qint64 readBufferBytes = 256 * 1024;
+constexpr qint64 readBufferBytes = qint64{256} * 1024;
 
 bool isFetchable(const QUrl& url) {
     const QString scheme = url.scheme().toLower();

@@ -104,6 +104,9 @@ CustomIconRegistrationRow::CustomIconRegistrationRow(ButtonEditing editing,
     layout->addWidget(m_error);
 
     connect(m_chooseButton, &QPushButton::clicked, this, [this] {
+        if (!m_services.chooseFile) {
+            return;
+        }
         QPointer<CustomIconRegistrationRow> self(this);
         m_services.chooseFile(this, FileChoice::image, [self](const std::optional<QString>& path) {
             if (self && path) {

@@ -25,11 +25,6 @@ constexpr qreal missingSiteShare = 0.58;
 // How strongly a picture still on its way is hinted at.
 constexpr qreal placeholderOpacity = 0.12;
 
-template <typename... Cases>
-struct Overloaded : Cases... {
-    using Cases::operator()...;
-};
-
 // Custom icons come from phones and image files: the one bounded, raster-only path reads
 // them, decoded straight to the size drawn, since a full-size icon per row would cost
 // megabytes.

@@ -31,7 +31,7 @@ class IconArtworkCache final : public QObject {
 
 public:
     /// Bytes of decoded pixels kept for custom images and site icons together.
-    static constexpr qsizetype maxDecodedBytes = 24 * 1024 * 1024;
+    static constexpr qsizetype maxDecodedBytes = qsizetype{24} * 1024 * 1024;
     /// Site icons are kept at most this large on their longer side.
     static constexpr int remoteIconPixelSize = 128;
 

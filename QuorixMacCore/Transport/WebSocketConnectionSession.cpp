@@ -25,6 +25,21 @@ namespace {
 // one message plus one chunk.
 constexpr qint64 receiveChunkBytes = 64 * 1024;
 
+// What the socket reads ahead of the session. Bounded, so that a connection whose reading
+// waits for a decoding pushes back on its peer instead of filling memory, and so that one
+// busy connection gives the queue back to the others after every few chunks.
+constexpr qint64 socketReadBufferBytes = 4 * receiveChunkBytes;
+
+// What an encrypting socket is handed at a time, and what the system's buffer for a
+// connection's outgoing bytes holds. Encrypting a slice of this size, or copying it into the
+// system in one call, takes about a millisecond; a layout handed over whole would keep the
+// thread that serves every phone busy with it for tens.
+constexpr qsizetype sendSliceBytes = 256 * 1024;
+
+// Messages up to this size are decoded on the queue, where that takes microseconds; larger
+// ones (layouts with images) go to the decoding pool.
+constexpr qsizetype largestMessageDecodedInPlace = 64 * 1024;
+
 // A peer that stops reading must not keep a closing socket alive for ever.
 constexpr std::chrono::milliseconds closingGracePeriod{5'000};
 
@@ -110,6 +125,14 @@ void WebSocketConnectionSession::cancel() {
     }
 }
 
+void WebSocketConnectionSession::close(const char* reason) {
+    if (m_queue.isCurrent()) {
+        fail(reason);
+        return;
+    }
+    m_queue.post([self = shared_from_this(), reason] { self->fail(reason); });
+}
+
 void WebSocketConnectionSession::send(const QuorixServerMessage& message) {
     const Encoded json = ProtocolJSON::encode(message);
     if (!json) {
@@ -122,14 +145,42 @@ void WebSocketConnectionSession::send(const QuorixServerMessage& message) {
 
 void WebSocketConnectionSession::sendRaw(QByteArray bytes) {
     if (m_queue.isCurrent()) {
-        write(bytes);
+        write(std::move(bytes));
         return;
     }
-    m_queue.post([weak = weak_from_this(), bytes = std::move(bytes)] {
+    m_queue.post([weak = weak_from_this(), bytes = std::move(bytes)]() mutable {
         if (const auto self = weak.lock()) {
-            self->write(bytes);
+            self->write(std::move(bytes));
         }
     });
+}
+
+QByteArray WebSocketConnectionSession::layoutChangedFrame(const LayoutRecord& layout) {
+    // Written as the coder would write the message (sorted keys, compact), so that a
+    // layout of megabytes is neither copied into a message nor joined before framing.
+    const Encoded layoutJSON = ProtocolJSON::encode(layout);
+    if (!layoutJSON) {
+        qCWarning(lcTransport) << "Could not encode a layout to send:"
+                               << layoutJSON.error().description().c_str();
+        return {};
+    }
+    return WebSocketFrameCodec::frame(
+        WebSocketOpcode::text,
+        {R"({"layout":)", QByteArrayView(*layoutJSON), R"(,"type":"layout_changed"})"});
+}
+
+WebSocketConnectionSession::DecodedMessage
+WebSocketConnectionSession::decodeMessage(QByteArrayView payload, bool authenticated) {
+    DecodedMessage decoded{ProtocolJSON::decodeClient(std::string_view(
+                               payload.data(), static_cast<std::size_t>(payload.size()))),
+                           {}};
+    if (authenticated && decoded.message) {
+        if (const auto* update =
+                std::get_if<QuorixClientMessage::LayoutUpdate>(&decoded.message->value)) {
+            decoded.echo = layoutChangedFrame(update->layout);
+        }
+    }
+    return decoded;
 }
 
 void WebSocketConnectionSession::adoptSocket() {
@@ -143,6 +194,7 @@ void WebSocketConnectionSession::adoptSocket() {
     QSslSocket* secure = nullptr;
     QTcpSocket* socket = nullptr;
     if (m_services->tls) {
+        m_encrypting = true;
         secure = new QSslSocket(m_queue.context());
         secure->setSslConfiguration(*m_services->tls);
         socket = secure;
@@ -160,14 +212,26 @@ void WebSocketConnectionSession::adoptSocket() {
     }
     // Replies are small and a phone waits for each: do not hold them back.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    socket->setReadBufferSize(socketReadBufferBytes);
+    socket->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, sendSliceBytes);
     m_socket = socket;
 
     const std::weak_ptr<WebSocketConnectionSession> weak = weak_from_this();
-    QObject::connect(socket, &QTcpSocket::readyRead, socket, [weak] {
-        if (const auto self = weak.lock()) {
-            self->receive();
-        }
-    });
+    const auto onSession = [weak](void (WebSocketConnectionSession::*step)()) {
+        return [weak, step] {
+            if (const auto self = weak.lock()) {
+                (self.get()->*step)();
+            }
+        };
+    };
+    QObject::connect(socket, &QTcpSocket::readyRead, socket,
+                     onSession(&WebSocketConnectionSession::receive));
+    QObject::connect(socket, &QTcpSocket::bytesWritten, socket,
+                     onSession(&WebSocketConnectionSession::sendQueued));
+    if (secure) {
+        QObject::connect(secure, &QSslSocket::encryptedBytesWritten, socket,
+                         onSession(&WebSocketConnectionSession::sendQueued));
+    }
     QObject::connect(socket, &QTcpSocket::disconnected, socket, [weak] {
         if (const auto self = weak.lock()) {
             self->abortSocket();
@@ -187,15 +251,23 @@ void WebSocketConnectionSession::adoptSocket() {
                          }
                      });
 
-    auto* timer = new QTimer(socket);
-    timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, socket, [weak] {
-        if (const auto self = weak.lock()) {
-            self->fail("the opening handshake took too long");
-        }
-    });
-    timer->start(m_services->limits.handshakeTimeout);
-    m_handshakeTimer = timer;
+    const auto failingTimer = [socket, weak](auto reason) {
+        auto* timer = new QTimer(socket);
+        timer->setSingleShot(true);
+        QObject::connect(timer, &QTimer::timeout, socket, [weak, reason] {
+            if (const auto self = weak.lock()) {
+                self->fail(reason(*self));
+            }
+        });
+        return timer;
+    };
+    m_admissionFailure = "the opening handshake took too long";
+    m_admissionTimer = failingTimer(
+        [](const WebSocketConnectionSession& self) { return self.m_admissionFailure; });
+    m_admissionTimer->start(m_services->limits.handshakeTimeout);
+    m_stallTimer =
+        failingTimer([](const WebSocketConnectionSession&) { return "a frame stopped arriving"; });
+    m_stallTimer->setInterval(m_services->limits.frameStallTimeout);
 
     if (secure) {
         // Decrypted bytes arrive through readyRead like plain ones; a failed TLS
@@ -208,7 +280,8 @@ void WebSocketConnectionSession::adoptSocket() {
 }
 
 void WebSocketConnectionSession::receive() {
-    while (m_socket && !m_ended && m_socket->bytesAvailable() > 0) {
+    bool received = false;
+    while (m_socket && !m_ended && !m_decoding && m_socket->bytesAvailable() > 0) {
         const qsizetype oldSize = m_incomingBuffer.size();
         const qint64 wanted = std::min(m_socket->bytesAvailable(), receiveChunkBytes);
         m_incomingBuffer.resize(oldSize + wanted);
@@ -220,7 +293,11 @@ void WebSocketConnectionSession::receive() {
             return;
         }
         m_incomingBuffer.resize(oldSize + got);
+        received = received || got > 0;
         processIncomingBuffer();
+    }
+    if (received) {
+        watchForStall();
     }
 }
 
@@ -228,18 +305,32 @@ void WebSocketConnectionSession::processIncomingBuffer() {
     if (!m_didCompleteHandshake && !completeHandshake()) {
         return;
     }
-    const WebSocketLimits& limits = m_services->limits;
     qsizetype offset = 0;
-    while (!m_ended) {
-        const auto read = WebSocketFrameCodec::readFrame(
-            QByteArrayView(m_incomingBuffer).sliced(offset), limits.maxMessageBytes);
-        if (!read) {
-            fail(description(read.error()).data());
+    while (!m_ended && !m_decoding) {
+        const QByteArrayView rest = QByteArrayView(m_incomingBuffer).sliced(offset);
+        const qsizetype limit = m_services->limits.messageLimit(isAuthenticated());
+        const auto header = WebSocketFrameCodec::readFrameHeader(rest, limit);
+        if (!header) {
+            fail(description(header.error()).data());
             return;
         }
-        if (!read->has_value()) {
+        if (!header->has_value()) {
             break;
         }
+        const qsizetype frameLength = (*header)->headerLength + (*header)->payloadLength;
+        if (rest.size() < frameLength) {
+            // Room for the whole frame at once: a buffer of megabytes grown chunk by chunk
+            // is copied over and over, on the thread that serves every phone.
+            m_incomingBuffer.reserve(offset + frameLength);
+            break;
+        }
+        const WebSocketOpcode opcode = (*header)->opcode;
+        if ((opcode == WebSocketOpcode::text || opcode == WebSocketOpcode::binary) &&
+            (*header)->payloadLength > largestMessageDecodedInPlace) {
+            decodeOffQueue(offset, **header);
+            return;
+        }
+        const auto read = WebSocketFrameCodec::readFrame(rest, limit);
         offset += (*read)->consumed;
         handleFrame((*read)->frame);
     }
@@ -271,12 +362,51 @@ bool WebSocketConnectionSession::completeHandshake() {
         return false;
     }
     m_didCompleteHandshake = true;
-    if (m_handshakeTimer) {
-        m_handshakeTimer->stop();
+    if (m_admissionTimer && !isAuthenticated()) {
+        m_admissionFailure = "it did not authenticate in time";
+        m_admissionTimer->start(m_services->limits.authenticationTimeout);
     }
     m_incomingBuffer.remove(0, *headerLength);
     write(*response);
     return true;
+}
+
+void WebSocketConnectionSession::decodeOffQueue(qsizetype frameStart,
+                                                const WebSocketFrameHeader& header) {
+    // The frame's bytes go to the task with the buffer they are in, to be unmasked and
+    // decoded there; only what follows them, at most a few chunks, is copied to stay here.
+    const qsizetype frameEnd = frameStart + header.headerLength + header.payloadLength;
+    QByteArray bytes = std::exchange(m_incomingBuffer, m_incomingBuffer.sliced(frameEnd));
+    m_decoding = true;
+    m_stallTimer->stop();
+    (void)QtConcurrent::run(
+        m_services->decodingPool,
+        [weak = weak_from_this(), queue = m_queue, bytes = std::move(bytes), frameStart, header,
+         authenticated = isAuthenticated()]() mutable {
+            const auto decoded = std::make_shared<DecodedMessage>(decodeMessage(
+                WebSocketFrameCodec::unmaskedPayload(bytes, frameStart, header), authenticated));
+            bytes = QByteArray();
+            queue.post([weak, decoded] {
+                if (const auto self = weak.lock()) {
+                    self->finishDecoding(std::move(*decoded));
+                }
+            });
+        });
+}
+
+void WebSocketConnectionSession::finishDecoding(DecodedMessage decoded) {
+    m_decoding = false;
+    if (m_ended) {
+        return;
+    }
+    handleDecoded(std::move(decoded));
+    if (m_services->onLargeMessageHandled) {
+        m_services->onLargeMessageHandled();
+    }
+    // What arrived meanwhile is read now, in order.
+    processIncomingBuffer();
+    watchForStall();
+    receive();
 }
 
 void WebSocketConnectionSession::handleFrame(const WebSocketFrame& frame) {
@@ -294,17 +424,20 @@ void WebSocketConnectionSession::handleFrame(const WebSocketFrame& frame) {
     case WebSocketOpcode::binary:
         break;
     }
-    Decoded<QuorixClientMessage> message = ProtocolJSON::decodeClient(std::string_view(
-        frame.payload.constData(), static_cast<std::size_t>(frame.payload.size())));
-    if (!message) {
-        qCDebug(lcTransport) << "Undecodable message:" << message.error().description().c_str();
+    handleDecoded(decodeMessage(frame.payload, isAuthenticated()));
+}
+
+void WebSocketConnectionSession::handleDecoded(DecodedMessage decoded) {
+    if (!decoded.message) {
+        qCDebug(lcTransport) << "Undecodable message:"
+                             << decoded.message.error().description().c_str();
         send(authFailure(AuthFailureReason::protocolError));
         return;
     }
-    handle(std::move(message).value());
+    handle(std::move(decoded.message).value(), std::move(decoded.echo));
 }
 
-void WebSocketConnectionSession::handle(QuorixClientMessage message) {
+void WebSocketConnectionSession::handle(QuorixClientMessage message, QByteArray echo) {
     using Message = QuorixClientMessage;
     if (auto* request = std::get_if<Message::AuthRequest>(&message.value)) {
         verifyCode(request->code);
@@ -321,12 +454,14 @@ void WebSocketConnectionSession::handle(QuorixClientMessage message) {
     if (auto* execute = std::get_if<Message::Execute>(&message.value)) {
         runAction(std::move(*execute));
     } else if (auto* update = std::get_if<Message::LayoutUpdate>(&message.value)) {
-        if (m_callbacks.onLayoutUpdate) {
-            m_callbacks.onLayoutUpdate(update->layout);
-        }
         // Moved, not copied: a layout with many icons runs to megabytes, and this thread
-        // serves every phone.
-        send({QuorixServerMessage::LayoutChanged{std::move(update->layout)}});
+        // serves every phone. The echo was encoded with the decoding.
+        if (m_callbacks.onLayoutUpdate) {
+            m_callbacks.onLayoutUpdate(std::move(update->layout));
+        }
+        if (!echo.isEmpty()) {
+            write(std::move(echo));
+        }
     } else if (std::holds_alternative<Message::CaptureKeys>(message.value)) {
         send(authFailure(AuthFailureReason::protocolError));
     } else if (std::holds_alternative<Message::RequestState>(message.value)) {
@@ -336,26 +471,11 @@ void WebSocketConnectionSession::handle(QuorixClientMessage message) {
     }
 }
 
-void WebSocketConnectionSession::verifyCode(const std::string& code) {
-    const Expected<std::string, PairingError> verified = m_services->pairingService->verify(code);
-    if (!verified) {
-        send(authFailure(wireReason(verified.error().kind)));
-        return;
-    }
+void WebSocketConnectionSession::authenticated(const std::string& token) {
     m_isAuthenticated.store(true, std::memory_order_release);
-    send({QuorixServerMessage::AuthSuccess{*verified, m_services->deviceName.toStdString(),
-                                           DeviceType::mac}});
-    if (m_callbacks.onAuthenticated) {
-        m_callbacks.onAuthenticated();
+    if (m_admissionTimer) {
+        m_admissionTimer->stop();
     }
-}
-
-void WebSocketConnectionSession::checkToken(const std::string& token) {
-    if (!m_services->pairingService->resume(token)) {
-        send(authFailure(AuthFailureReason::invalidToken));
-        return;
-    }
-    m_isAuthenticated.store(true, std::memory_order_release);
     send({QuorixServerMessage::AuthSuccess{token, m_services->deviceName.toStdString(),
                                            DeviceType::mac}});
     if (m_callbacks.onAuthenticated) {
@@ -363,10 +483,25 @@ void WebSocketConnectionSession::checkToken(const std::string& token) {
     }
 }
 
+void WebSocketConnectionSession::verifyCode(const std::string& code) {
+    const Expected<std::string, PairingError> verified = m_services->pairingService->verify(code);
+    if (!verified) {
+        send(authFailure(wireReason(verified.error().kind)));
+        return;
+    }
+    authenticated(*verified);
+}
+
+void WebSocketConnectionSession::checkToken(const std::string& token) {
+    if (!m_services->pairingService->resume(token)) {
+        send(authFailure(AuthFailureReason::invalidToken));
+        return;
+    }
+    authenticated(token);
+}
+
 void WebSocketConnectionSession::runAction(QuorixClientMessage::Execute execute) {
-    auto executor = m_services->actionExecutor;
-    QThreadPool* pool = m_services->taskPool;
-    auto task = [weak = weak_from_this(), executor = std::move(executor),
+    auto task = [weak = weak_from_this(), executor = m_services->actionExecutor,
                  execute = std::move(execute)] {
         const UUID buttonId = execute.buttonId;
         // The reply goes out from wherever the action completes; no pool thread waits
@@ -387,14 +522,12 @@ void WebSocketConnectionSession::runAction(QuorixClientMessage::Execute execute)
                     {QuorixServerMessage::ExecuteResult{buttonId, result.success, result.error}});
             });
     };
-    (void)QtConcurrent::run(pool ? pool : QThreadPool::globalInstance(), std::move(task));
+    (void)QtConcurrent::run(taskPool(), std::move(task));
 }
 
 void WebSocketConnectionSession::listApps() {
-    auto scanner = m_services->installedAppsScanner;
-    QThreadPool* pool = m_services->taskPool;
-    (void)QtConcurrent::run(pool ? pool : QThreadPool::globalInstance(),
-                            [weak = weak_from_this(), scanner = std::move(scanner)] {
+    (void)QtConcurrent::run(taskPool(),
+                            [weak = weak_from_this(), scanner = m_services->installedAppsScanner] {
                                 std::vector<AppInfo> apps = scanner->scan();
                                 if (const auto self = weak.lock()) {
                                     self->send({QuorixServerMessage::AppsList{std::move(apps)}});
@@ -402,15 +535,66 @@ void WebSocketConnectionSession::listApps() {
                             });
 }
 
-void WebSocketConnectionSession::write(const QByteArray& bytes) {
+void WebSocketConnectionSession::watchForStall() {
+    if (!m_stallTimer || m_ended) {
+        return;
+    }
+    // Only a frame begun and not finished can stall; a pause between messages is the
+    // phone's to take.
+    if (m_decoding || !m_didCompleteHandshake || m_incomingBuffer.isEmpty()) {
+        m_stallTimer->stop();
+    } else {
+        m_stallTimer->start();
+    }
+}
+
+void WebSocketConnectionSession::write(QByteArray bytes) {
     if (!m_socket || m_ended) {
         return;
     }
-    if (m_socket->write(bytes) != bytes.size()) {
-        qCDebug(lcTransport) << "Send failed:" << m_socket->errorString();
-        abortSocket();
-        notifyClosed();
+    const qsizetype waiting = m_outgoingBytes + bytesInSocket();
+    if (waiting > 0 &&
+        waiting + bytes.size() > m_services->limits.sendBacklogLimit(isAuthenticated())) {
+        fail("it stopped reading what is sent to it");
+        return;
     }
+    m_outgoingBytes += bytes.size();
+    m_outgoing.push_back(std::move(bytes));
+    sendQueued();
+}
+
+void WebSocketConnectionSession::sendQueued() {
+    while (m_socket && !m_outgoing.empty() && bytesInSocket() < sendSliceBytes) {
+        const QByteArray& front = m_outgoing.front();
+        // An encrypting socket encrypts all it is given at once, so it gets a slice at a
+        // time; a plain one takes a frame whole, without copying it.
+        const qsizetype slice =
+            m_encrypting ? std::min(front.size() - m_outgoingOffset, sendSliceBytes) : front.size();
+        const qint64 written = m_outgoingOffset == 0 && slice == front.size()
+                                   ? m_socket->write(front)
+                                   : m_socket->write(front.constData() + m_outgoingOffset, slice);
+        if (written != slice) {
+            qCDebug(lcTransport) << "Send failed:" << m_socket->errorString();
+            abortSocket();
+            notifyClosed();
+            return;
+        }
+        m_outgoingBytes -= slice;
+        m_outgoingOffset += slice;
+        if (m_outgoingOffset == front.size()) {
+            m_outgoing.pop_front();
+            m_outgoingOffset = 0;
+        }
+    }
+}
+
+qsizetype WebSocketConnectionSession::bytesInSocket() const {
+    // An encrypting socket holds what it has not encrypted yet and, apart, what it has.
+    qsizetype bytes = m_socket->bytesToWrite();
+    if (m_encrypting) {
+        bytes += static_cast<const QSslSocket*>(m_socket.data())->encryptedBytesToWrite();
+    }
+    return bytes;
 }
 
 void WebSocketConnectionSession::fail(const char* reason) {
@@ -424,10 +608,22 @@ void WebSocketConnectionSession::closeGracefully() {
     }
     m_ended = true;
     m_incomingBuffer.clear();
-    if (m_handshakeTimer) {
-        m_handshakeTimer->stop();
+    if (m_admissionTimer) {
+        m_admissionTimer->stop();
+    }
+    if (m_stallTimer) {
+        m_stallTimer->stop();
     }
     if (QTcpSocket* socket = m_socket) {
+        // A frame partly handed over is finished first, or the close frame would land
+        // inside it; frames not begun are dropped.
+        if (m_outgoingOffset > 0) {
+            const QByteArray& front = m_outgoing.front();
+            socket->write(front.constData() + m_outgoingOffset, front.size() - m_outgoingOffset);
+        }
+        m_outgoing.clear();
+        m_outgoingBytes = 0;
+        m_outgoingOffset = 0;
         m_socket = nullptr;
         // The socket outlives the session until the peer has read the close frame and
         // closed its side, or the grace period ends; nothing of the session is reached
@@ -457,8 +653,14 @@ void WebSocketConnectionSession::closeGracefully() {
 
 void WebSocketConnectionSession::abortSocket() {
     m_ended = true;
-    if (m_handshakeTimer) {
-        m_handshakeTimer->stop();
+    m_outgoing.clear();
+    m_outgoingBytes = 0;
+    m_outgoingOffset = 0;
+    if (m_admissionTimer) {
+        m_admissionTimer->stop();
+    }
+    if (m_stallTimer) {
+        m_stallTimer->stop();
     }
     if (QTcpSocket* socket = m_socket) {
         m_socket = nullptr;
@@ -476,6 +678,10 @@ void WebSocketConnectionSession::notifyClosed() {
     if (m_callbacks.onClose) {
         m_callbacks.onClose();
     }
+}
+
+QThreadPool* WebSocketConnectionSession::taskPool() const {
+    return m_services->taskPool ? m_services->taskPool : QThreadPool::globalInstance();
 }
 
 } // namespace quorix

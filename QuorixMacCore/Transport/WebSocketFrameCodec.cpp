@@ -20,6 +20,8 @@ constexpr std::uint8_t sixtyFourBitLengthCode = 127;
 constexpr std::uint64_t largestOneByteLength = 125;
 constexpr std::uint64_t largestSixteenBitLength = 0xFFFF;
 constexpr qsizetype maskingKeyLength = 4;
+constexpr std::uint8_t firstControlOpcode = 0x8;
+constexpr std::uint8_t largestControlPayload = 125;
 
 constexpr std::array<WebSocketOpcode, 6> knownOpcodes = {
     WebSocketOpcode::continuation, WebSocketOpcode::text, WebSocketOpcode::binary,
@@ -126,6 +128,10 @@ std::string_view description(WebSocketFrameError error) {
         return "The WebSocket frame announces a length with its most significant bit set.";
     case WebSocketFrameError::frameTooLarge:
         return "The WebSocket frame is larger than the accepted maximum.";
+    case WebSocketFrameError::oversizedControlFrame:
+        return "The WebSocket control frame is longer than 125 bytes.";
+    case WebSocketFrameError::fragmentedControlFrame:
+        return "The WebSocket control frame is fragmented.";
     case WebSocketFrameError::maskedServerFrame:
         return "The WebSocket server sent a masked frame.";
     }
@@ -158,16 +164,26 @@ std::optional<QByteArray> handshakeResponse(QByteArrayView request) {
 }
 
 QByteArray frame(WebSocketOpcode opcode, QByteArrayView payload) {
-    QByteArray bytes = frameHeader(static_cast<std::uint8_t>(opcode),
-                                   static_cast<std::uint64_t>(payload.size()), 0);
-    bytes.append(payload);
+    return frame(opcode, {payload});
+}
+
+QByteArray frame(WebSocketOpcode opcode, std::initializer_list<QByteArrayView> payloadParts) {
+    qsizetype length = 0;
+    for (const QByteArrayView part : payloadParts) {
+        length += part.size();
+    }
+    QByteArray bytes =
+        frameHeader(static_cast<std::uint8_t>(opcode), static_cast<std::uint64_t>(length), 0);
+    for (const QByteArrayView part : payloadParts) {
+        bytes.append(part);
+    }
     return bytes;
 }
 
-Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError> readFrame(QByteArrayView buffer,
-                                                                             qsizetype maxPayload) {
-    using Result = Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError>;
-    const Result needMore{std::optional<ParsedWebSocketFrame>{}};
+Expected<std::optional<WebSocketFrameHeader>, WebSocketFrameError>
+readFrameHeader(QByteArrayView buffer, qsizetype maxPayload) {
+    using Result = Expected<std::optional<WebSocketFrameHeader>, WebSocketFrameError>;
+    const Result needMore{std::optional<WebSocketFrameHeader>{}};
     if (buffer.size() < 2) {
         return needMore;
     }
@@ -177,6 +193,16 @@ Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError> readFrame(QBy
     }
     const bool masked = (byteAt(buffer, 1) & maskBit) != 0;
     const std::uint8_t lengthCode = byteAt(buffer, 1) & lengthCodeMask;
+    // A control frame fits in the first two bytes' length and is never split, so a peer
+    // cannot make one large: pongs answer pings byte for byte.
+    if (static_cast<std::uint8_t>(*opcode) >= firstControlOpcode) {
+        if ((byteAt(buffer, 0) & finalFrameBit) == 0) {
+            return WebSocketFrameError::fragmentedControlFrame;
+        }
+        if (lengthCode > largestControlPayload) {
+            return WebSocketFrameError::oversizedControlFrame;
+        }
+    }
 
     qsizetype headerLength = 2;
     std::uint64_t length = lengthCode;
@@ -197,25 +223,46 @@ Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError> readFrame(QBy
     if (length > static_cast<std::uint64_t>(maxPayload)) {
         return WebSocketFrameError::frameTooLarge;
     }
-
-    const qsizetype maskOffset = headerLength;
     if (masked) {
         headerLength += maskingKeyLength;
     }
-    // Compared against what is left after the header, so that a length near 2^63 cannot
-    // overflow the sum of header and payload.
-    if (buffer.size() < headerLength ||
-        static_cast<std::uint64_t>(buffer.size() - headerLength) < length) {
+    if (buffer.size() < headerLength) {
         return needMore;
     }
+    return Result{WebSocketFrameHeader{*opcode, headerLength, static_cast<qsizetype>(length)}};
+}
 
-    const auto payloadLength = static_cast<qsizetype>(length);
-    QByteArray payload = buffer.sliced(headerLength, payloadLength).toByteArray();
-    if (masked) {
-        applyMask(payload.data(), payload.size(), buffer.sliced(maskOffset, maskingKeyLength));
+Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError> readFrame(QByteArrayView buffer,
+                                                                             qsizetype maxPayload) {
+    using Result = Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError>;
+    const auto header = readFrameHeader(buffer, maxPayload);
+    if (!header) {
+        return header.error();
     }
-    return Result{ParsedWebSocketFrame{WebSocketFrame{*opcode, std::move(payload)},
+    // Compared against what is left after the header, so that a length near 2^63 cannot
+    // overflow the sum of header and payload.
+    if (!header->has_value() ||
+        buffer.size() - (*header)->headerLength < (*header)->payloadLength) {
+        return Result{std::optional<ParsedWebSocketFrame>{}};
+    }
+    const auto [opcode, headerLength, payloadLength] = **header;
+    QByteArray payload = buffer.sliced(headerLength, payloadLength).toByteArray();
+    if ((byteAt(buffer, 1) & maskBit) != 0) {
+        applyMask(payload.data(), payload.size(),
+                  buffer.sliced(headerLength - maskingKeyLength, maskingKeyLength));
+    }
+    return Result{ParsedWebSocketFrame{WebSocketFrame{opcode, std::move(payload)},
                                        headerLength + payloadLength}};
+}
+
+QByteArrayView unmaskedPayload(QByteArray& buffer, qsizetype frameStart,
+                               const WebSocketFrameHeader& header) {
+    char* payload = buffer.data() + frameStart + header.headerLength;
+    if ((byteAt(buffer, frameStart + 1) & maskBit) != 0) {
+        const QByteArray key(payload - maskingKeyLength, maskingKeyLength);
+        applyMask(payload, header.payloadLength, key);
+    }
+    return {payload, header.payloadLength};
 }
 
 std::optional<ParsedWebSocketFrame> parseFrame(QByteArrayView buffer) {

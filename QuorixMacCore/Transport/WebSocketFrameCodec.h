@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string_view>
 
@@ -40,11 +41,25 @@ struct ParsedWebSocketFrame {
     bool operator==(const ParsedWebSocketFrame&) const = default;
 };
 
+/// What the header at the front of a buffer announces.
+struct WebSocketFrameHeader {
+    WebSocketOpcode opcode = WebSocketOpcode::text;
+    /// Bytes of the header, masking key included.
+    qsizetype headerLength = 0;
+    qsizetype payloadLength = 0;
+
+    bool operator==(const WebSocketFrameHeader&) const = default;
+};
+
 /// Why the front of a buffer can never become a frame; the connection cannot go on.
 enum class WebSocketFrameError {
     reservedOpcode,
     lengthOutOfRange,
     frameTooLarge,
+    /// A close, ping or pong frame longer than 125 bytes (RFC 6455 section 5.5).
+    oversizedControlFrame,
+    /// A close, ping or pong frame without its final bit (RFC 6455 section 5.5).
+    fragmentedControlFrame,
     /// Only a client reports this: server frames are never masked.
     maskedServerFrame,
 };
@@ -79,13 +94,29 @@ std::optional<QByteArray> handshakeResponse(QByteArrayView request);
 
 /// One complete, final, unmasked server frame.
 QByteArray frame(WebSocketOpcode opcode, QByteArrayView payload);
+/// One complete, final, unmasked server frame whose payload is the parts one after another,
+/// written without joining them first.
+QByteArray frame(WebSocketOpcode opcode, std::initializer_list<QByteArrayView> payloadParts);
 
 /// The first frame at the front of the buffer (masked or not), nothing while the buffer
 /// holds only part of one, or the error that makes the front unreadable. A frame announcing
-/// more than `maxPayload` bytes fails as soon as its header is in, before its payload is
-/// buffered. The buffer is not changed; the caller removes the consumed bytes.
+/// more than `maxPayload` bytes, and a control frame that is fragmented or longer than 125
+/// bytes, fail as soon as their header is in, before the payload is buffered. The buffer is
+/// not changed; the caller removes the consumed bytes.
 Expected<std::optional<ParsedWebSocketFrame>, WebSocketFrameError>
 readFrame(QByteArrayView buffer, qsizetype maxPayload = maxPayloadLength);
+
+/// The header of the first frame at the front of the buffer, nothing while the buffer holds
+/// only part of the header, or the error `readFrame` reports for that front. Tells how many
+/// bytes the whole frame needs without copying or unmasking its payload.
+Expected<std::optional<WebSocketFrameHeader>, WebSocketFrameError>
+readFrameHeader(QByteArrayView buffer, qsizetype maxPayload = maxPayloadLength);
+
+/// The payload of the whole frame at `frameStart` in `buffer`, whose header is `header`,
+/// unmasked where it lies. For a frame of megabytes whose bytes the caller owns: nothing is
+/// copied.
+QByteArrayView unmaskedPayload(QByteArray& buffer, qsizetype frameStart,
+                               const WebSocketFrameHeader& header);
 
 /// As `readFrame` without a size limit, where an unreadable front gives nothing just like
 /// an incomplete frame.

@@ -1,17 +1,22 @@
 #include "QuorixMacCore/Transport/WebSocketServer.h"
 
+#include "QuorixMacCore/Platform/ProcessMemory.h"
 #include "QuorixMacCore/Platform/ServiceRegistrar.h"
 #include "QuorixMacCore/Transport/BonjourService.h"
 #include "QuorixMacCore/Transport/BonjourTXTRecord.h"
 #include "QuorixMacCore/Transport/LocalNetworkAddressProvider.h"
 #include "QuorixMacCore/Transport/TransportLogging.h"
 #include "QuorixMacCore/Transport/WebSocketConnectionSession.h"
-#include "QuorixProtocol/ProtocolJSON.h"
 
+#include <QPointer>
 #include <QSemaphore>
 #include <QSslSocket>
 #include <QTcpServer>
+#include <QThreadPool>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
 #include <atomic>
 #include <unistd.h>
 
@@ -44,7 +49,7 @@ struct WebSocketServer::State {
     std::uint64_t nextSessionID = 0;
 
     std::mutex callbacksLock;
-    std::function<void(const LayoutRecord&)> onLayoutUpdate;
+    std::function<void(LayoutRecord)> onLayoutUpdate;
     std::function<void()> onAuthenticated;
 
     // The bound port, or -1 before the first successful start.
@@ -57,7 +62,12 @@ struct WebSocketServer::State {
     QTcpServer* listener = nullptr;
     std::unique_ptr<ServiceRegistrar> registrar;
 
+    std::function<void()> returnFreedMemory;
+    // Connection queue only.
+    QPointer<QTimer> memoryReturnTimer;
+
     void accept(qintptr socketDescriptor, const std::weak_ptr<State>& weakSelf);
+    void largeMessageHandled();
     void advertise();
     void closeListener();
 };
@@ -86,13 +96,23 @@ private:
 void WebSocketServer::State::accept(qintptr socketDescriptor,
                                     const std::weak_ptr<State>& weakSelf) {
     std::shared_ptr<Session> session;
+    std::shared_ptr<Session> displaced;
     {
         std::scoped_lock lock(sessionsLock);
         if (sessions.size() >= static_cast<std::size_t>(services->limits.maxConnections)) {
-            qCWarning(lcTransport)
-                << "Refused a connection: already" << services->limits.maxConnections << "open";
-            ::close(static_cast<int>(socketDescriptor));
-            return;
+            // Connections that never authenticate must not be able to lock a paired phone
+            // out: the newcomer takes the place of the oldest of them (ids grow with age).
+            const auto oldest =
+                std::find_if(sessions.begin(), sessions.end(),
+                             [](const auto& entry) { return !entry.second->isAuthenticated(); });
+            if (oldest == sessions.end()) {
+                qCWarning(lcTransport) << "Refused a connection: already"
+                                       << services->limits.maxConnections << "phones connected";
+                ::close(static_cast<int>(socketDescriptor));
+                return;
+            }
+            displaced = std::move(oldest->second);
+            sessions.erase(oldest);
         }
         const std::uint64_t id = ++nextSessionID;
         Session::Callbacks callbacks;
@@ -110,18 +130,18 @@ void WebSocketServer::State::accept(qintptr socketDescriptor,
                 callback();
             }
         };
-        callbacks.onLayoutUpdate = [weakSelf](const LayoutRecord& layout) {
+        callbacks.onLayoutUpdate = [weakSelf](LayoutRecord layout) {
             const auto self = weakSelf.lock();
             if (!self) {
                 return;
             }
-            std::function<void(const LayoutRecord&)> callback;
+            std::function<void(LayoutRecord)> callback;
             {
                 std::scoped_lock callbackLock(self->callbacksLock);
                 callback = self->onLayoutUpdate;
             }
             if (callback) {
-                callback(layout);
+                callback(std::move(layout));
             }
         };
         callbacks.onClose = [weakSelf, id] {
@@ -140,7 +160,23 @@ void WebSocketServer::State::accept(qintptr socketDescriptor,
             Session::create(socketDescriptor, connectionQueue, services, std::move(callbacks));
         sessions.emplace(id, session);
     }
+    if (displaced) {
+        displaced->close("its place went to a newer connection");
+    }
     session->start();
+}
+
+void WebSocketServer::State::largeMessageHandled() {
+    if (!memoryReturnTimer) {
+        memoryReturnTimer = new QTimer(connectionQueue.context());
+        memoryReturnTimer->setSingleShot(true);
+        memoryReturnTimer->setInterval(freedMemoryReturnDelay);
+        QObject::connect(memoryReturnTimer, &QTimer::timeout, memoryReturnTimer,
+                         [pool = services->decodingPool, returnMemory = returnFreedMemory] {
+                             (void)QtConcurrent::run(pool, returnMemory);
+                         });
+    }
+    memoryReturnTimer->start();
 }
 
 void WebSocketServer::State::advertise() {
@@ -208,6 +244,8 @@ WebSocketServer::WebSocketServer(QString deviceName, std::shared_ptr<PairingServ
     services->deviceName = m_deviceName;
     services->limits = options.limits;
     services->taskPool = options.taskPool;
+    m_decodingPool.setMaxThreadCount(1);
+    services->decodingPool = options.decodingPool ? options.decodingPool : &m_decodingPool;
     if (m_securityMode == TransportSecurityMode::secureSelfSigned && m_identityBundle) {
         QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
         tls.setLocalCertificate(m_identityBundle->certificate);
@@ -216,7 +254,14 @@ WebSocketServer::WebSocketServer(QString deviceName, std::shared_ptr<PairingServ
         tls.setPeerVerifyMode(QSslSocket::VerifyNone);
         services->tls = std::move(tls);
     }
+    services->onLargeMessageHandled = [weakState = std::weak_ptr<State>(m_state)] {
+        if (const auto state = weakState.lock()) {
+            state->largeMessageHandled();
+        }
+    };
     m_state->services = std::move(services);
+    m_state->returnFreedMemory = options.returnFreedMemory ? std::move(options.returnFreedMemory)
+                                                           : returnFreedMemoryToTheSystem;
     m_state->connectionQueue = m_connectionQueue.handle();
     m_state->makeServiceRegistrar = std::move(options.makeServiceRegistrar);
     m_state->deviceName = m_deviceName;
@@ -296,25 +341,8 @@ void WebSocketServer::updatePairingCode(const QString& code) {
 }
 
 int WebSocketServer::broadcastLayoutChanged(const LayoutRecord& layout) {
-    // Written around the layout's own encoding, as the coder would write the message
-    // (sorted keys, compact), so that a layout of megabytes is neither copied into a
-    // message nor encoded once per phone.
-    const Encoded layoutJSON = ProtocolJSON::encode(layout);
-    QByteArray frame;
-    if (layoutJSON) {
-        static constexpr std::string_view prefix = R"({"layout":)";
-        static constexpr std::string_view suffix = R"(,"type":"layout_changed"})";
-        QByteArray payload;
-        payload.reserve(static_cast<qsizetype>(prefix.size() + layoutJSON->size() + suffix.size()));
-        payload.append(QByteArrayView(prefix));
-        payload.append(QByteArrayView(*layoutJSON));
-        payload.append(QByteArrayView(suffix));
-        frame = WebSocketFrameCodec::frame(WebSocketOpcode::text, payload);
-    } else {
-        qCWarning(lcTransport) << "Could not encode the layout to broadcast:"
-                               << layoutJSON.error().description().c_str();
-    }
-
+    // Encoded once for all phones; the frame's bytes are shared by their send queues.
+    const QByteArray frame = Session::layoutChangedFrame(layout);
     std::scoped_lock lock(m_state->sessionsLock);
     int authenticated = 0;
     for (const auto& [id, session] : m_state->sessions) {
@@ -323,7 +351,6 @@ int WebSocketServer::broadcastLayoutChanged(const LayoutRecord& layout) {
         }
         ++authenticated;
         if (!frame.isEmpty()) {
-            // Posts to the connection queue; the frame's bytes are shared, not copied.
             session->sendRaw(frame);
         }
     }
@@ -347,7 +374,7 @@ void WebSocketServer::stop() {
     });
 }
 
-void WebSocketServer::setOnLayoutUpdate(std::function<void(const LayoutRecord&)> callback) {
+void WebSocketServer::setOnLayoutUpdate(std::function<void(LayoutRecord)> callback) {
     std::scoped_lock lock(m_state->callbacksLock);
     m_state->onLayoutUpdate = std::move(callback);
 }

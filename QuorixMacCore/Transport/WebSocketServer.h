@@ -8,6 +8,7 @@
 #include "QuorixProtocol/Models.h"
 
 #include <QString>
+#include <QThreadPool>
 
 #include <cstdint>
 #include <functional>
@@ -15,8 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-
-class QThreadPool;
 
 namespace quorix {
 
@@ -55,9 +54,16 @@ struct WebSocketServerOptions {
     WebSocketLimits limits;
     /// Where `execute` and `list_apps` run; the global pool when null.
     QThreadPool* taskPool = nullptr;
+    /// Where messages too large for the connection queue are decoded, and freed memory is
+    /// given back; a pool of the server's own with one thread when null.
+    QThreadPool* decodingPool = nullptr;
     /// Makes the DNS-SD registrar, on the listener queue; the system's responder when
     /// empty.
     std::function<std::unique_ptr<ServiceRegistrar>()> makeServiceRegistrar;
+    /// Gives freed memory back to the system, on the decoding pool, once large messages have
+    /// stopped coming for `WebSocketServer::freedMemoryReturnDelay`; the platform's when
+    /// empty.
+    std::function<void()> returnFreedMemory;
 };
 
 /// The desktop's network endpoint for phones: listens on a TCP port, advertises itself
@@ -75,6 +81,10 @@ public:
     static constexpr QLatin1StringView connectionQueueLabel{"quorix.mac.websocket.connection"};
     /// How long `start` waits for the listener.
     static constexpr std::chrono::milliseconds startTimeout{5'000};
+    /// How long after the last large message the memory freed since goes back to the
+    /// system. Layouts come in bursts while someone edits on the phone; giving their memory
+    /// back after each would only fault it in afresh for the next.
+    static constexpr std::chrono::milliseconds freedMemoryReturnDelay{2'000};
 
     using Options = WebSocketServerOptions;
 
@@ -103,14 +113,16 @@ public:
     void updatePairingCode(const QString& code);
 
     /// Sends `layout_changed` to every authenticated session; the number of authenticated
-    /// sessions found, whether or not each send then succeeds.
+    /// sessions found, whether or not each send then succeeds. The layout is encoded once,
+    /// on the caller's thread.
     int broadcastLayoutChanged(const LayoutRecord& layout);
 
     /// Closes the listener and every connection, and withdraws the announcement. The
     /// connections are closed when this returns. Must not be called on either queue.
     void stop();
 
-    void setOnLayoutUpdate(std::function<void(const LayoutRecord&)> callback);
+    /// The layout is the callback's own: a layout of megabytes is moved, not copied.
+    void setOnLayoutUpdate(std::function<void(LayoutRecord)> callback);
     void setOnAuthenticated(std::function<void()> callback);
 
     /// The bound port once a start succeeded; kept after `stop`.
@@ -136,6 +148,10 @@ private:
     const TransportSecurityMode m_securityMode;
     const std::optional<TLSIdentityBundle> m_identityBundle;
     const std::optional<QString> m_fingerprintSHA256;
+    // Apart from the task pool, so that actions never wait behind a layout being decoded,
+    // and with one thread, so that phones pushing layouts at once take turns instead of
+    // each holding a layout's worth of memory. Ends after the queues, which post to it.
+    QThreadPool m_decodingPool;
     // Ended in reverse order, after `stop`: the connections' sockets first.
     SerialQueue m_listenerQueue{listenerQueueLabel};
     SerialQueue m_connectionQueue{connectionQueueLabel};

@@ -250,8 +250,6 @@ TEST(ProtocolJSONDecoding, readsOnlyTheKeysOfTheKindAndNamesThePathAndTheFaultOf
          "not valid JSON: nested too deeply"},
         {client, R"({"code":"1"})", "type: missing key"},
         {client, R"({"type":"AUTH_REQUEST","code":"1"})", R"(type: unknown value "AUTH_REQUEST")"},
-        {client, R"({"type":"capture_keys","timeoutMs":-9223372036854775809})",
-         "not valid JSON: a number is malformed or out of range"},
         {server, R"({"type":"request_state"})", R"(type: unknown value "request_state")"},
         {server, R"({"type":"auth_failure","reason":"Invalid_Code"})",
          R"(reason: unknown value "Invalid_Code")"},
@@ -309,6 +307,42 @@ TEST(ProtocolJSONDecoding, readsOnlyTheKeysOfTheKindAndNamesThePathAndTheFaultOf
     };
     for (const auto& [decode, json, outcome] : cases) {
         EXPECT_EQ(decode(json), outcome) << json;
+    }
+}
+
+TEST(ProtocolJSONDecoding, readsIntegersBeyond64BitsAsNumbersAndRefusesThemOnlyAsIntegers) {
+    const std::string wide = "123456789012345678901234567890";
+    const std::string notAnInteger = ": expected an integer, found a number that is not a 64-bit "
+                                     "integer";
+    const std::pair<std::string, std::string> cases[] = {
+        // Where a number may stand, or where nothing is read, they are numbers like any other.
+        {client(broken(R"("angle":22.5)", R"("angle":-)" + wide)),
+         client(broken(R"("angle":22.5)", R"("angle":-1.2345678901234568e+29)"))},
+        {action(R"({"type":"macro","actions":[],"delays":[18446744073709551616,)"
+                R"(0.1234567890123456789012345678]})"),
+         R"({"actions":[],"delays":[1.8446744073709552e+19,0.12345678901234568],"type":"macro"})"},
+        {client(R"({"type":"list_apps","extra":[)" + wide + ",-" + wide + "]}"),
+         R"({"type":"list_apps"})"},
+        // Inside texts, escaped quotes included, digits are left alone.
+        {client(R"({"type":"auth_request","code":"\")" + wide + R"(","n":)" + wide + "}"),
+         R"({"code":"\")" + wide + R"(","type":"auth_request"})"},
+        // Where an integer is read they are refused there, like any other out-of-range value.
+        {client(broken(R"("order":1})", R"("order":)" + wide + "}")),
+         "layout.pages[1].order" + notAnInteger},
+        {client(broken(R"("position":2})", R"("position":18446744073709551616})")),
+         "layout.pages[0].buttons[2].position" + notAnInteger},
+        {client(broken(R"(6,"gridRows":3,"id":"1)", "-" + wide + R"(,"gridRows":3,"id":"1)")),
+         "layout.pages[0].gridColumns" + notAnInteger},
+        {client(R"({"type":"capture_keys","timeoutMs":-9223372036854775809})"),
+         "timeoutMs" + notAnInteger},
+        // Malformed numbers stay malformed, however wide.
+        {client(R"({"type":"list_apps","extra":0)" + wide + "}"),
+         "not valid JSON: a number is malformed or out of range"},
+        {client(R"({"type":"list_apps","extra":)" + wide + ".}"),
+         "not valid JSON: a number is malformed or out of range"},
+    };
+    for (const auto& [outcome, expected] : cases) {
+        EXPECT_EQ(outcome, expected);
     }
 }
 

@@ -173,7 +173,10 @@ class KestraneProgram(unittest.TestCase):
                             if key not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
         self.environment.update(HOME=self.home, XDG_CONFIG_HOME=self.config_home,
                                 XDG_DATA_HOME=self.data_home,
-                                XDG_CACHE_HOME=os.path.join(self.root.name, "cache"))
+                                XDG_CACHE_HOME=os.path.join(self.root.name, "cache"),
+                                XDG_RUNTIME_DIR=os.path.join(self.root.name, "run"))
+        # The program keeps one running copy per user through this folder.
+        os.makedirs(self.environment["XDG_RUNTIME_DIR"], mode=0o700)
         self.receiver = None
 
     def tearDown(self):

@@ -67,7 +67,7 @@ public:
     const void* bytes() const { return TXTRecordGetBytesPtr(&m_record); }
 
 private:
-    TXTRecordRef m_record;
+    TXTRecordRef m_record{};
 };
 
 class DNSSDServiceRegistrar final : public ServiceRegistrar {

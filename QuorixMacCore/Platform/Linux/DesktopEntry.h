@@ -14,7 +14,7 @@ namespace quorix {
 class DesktopEntry {
 public:
     /// Files larger than this are not desktop entries anyone wrote by hand or tool.
-    static constexpr qint64 maxFileBytes = 1024 * 1024;
+    static constexpr qint64 maxFileBytes = qint64{1024} * 1024;
 
     /// Nothing when the file cannot be read, is larger than `maxFileBytes`, or has no
     /// "Desktop Entry" group.

@@ -210,7 +210,7 @@ std::optional<QString> DesktopEntryApplications::iconName(const QString& id) con
             entry->booleanValue(u"Hidden")) {
             return std::nullopt;
         }
-        const auto icon = entry->value(u"Icon");
+        auto icon = entry->value(u"Icon");
         if (!icon || icon->isEmpty()) {
             return std::nullopt;
         }

@@ -201,6 +201,7 @@ std::vector<ClientWindow> X11RunningApplications::clientWindows() const {
         xcb_get_property_cookie_t type;
     };
     std::vector<Questions> questions;
+    questions.reserve(listed.size());
     for (const xcb_window_t window : listed) {
         questions.push_back(
             {askProperty(connection, window, atoms.pid, XCB_ATOM_CARDINAL, 4),

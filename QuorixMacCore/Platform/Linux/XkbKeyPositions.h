@@ -3,8 +3,9 @@
 #include <cstdint>
 #include <map>
 
-// Xlib's display; its header defines macros that must not reach the toolkit's headers.
-struct _XDisplay;
+// Xlib's display; its header defines macros that must not reach the toolkit's headers, so
+// its own (reserved) name is declared here.
+struct _XDisplay; // NOLINT(bugprone-reserved-identifier)
 
 namespace quorix::XkbKeyPositions {
 

@@ -173,16 +173,20 @@ TEST(MacActionExecutor, destroyingItCancelsWaitingMacros) {
     EXPECT_EQ(harness.pressed(), (std::vector<std::uint16_t>{0}));
 }
 
-TEST(DryRunActionExecutor, recordsInCallOrderAndAlwaysSucceeds) {
+TEST(DryRunActionExecutor, recordsOrHandsOnInCallOrderAndAlwaysSucceeds) {
     std::vector<ActionSpec> observed;
-    DryRunActionExecutor executor([&](const ActionSpec& action) { observed.push_back(action); });
+    DryRunActionExecutor recording;
+    DryRunActionExecutor observing([&](const ActionSpec& action) { observed.push_back(action); });
     const std::vector<ActionSpec> actions{ActionSpec::shellCommand("rm -rf ~"), key("pageup"),
                                           ActionSpec::macro({key("a")}, {1e300})};
     for (const auto& action : actions) {
-        auto future = executor.execute(action);
-        ASSERT_TRUE(future.isFinished());
-        EXPECT_EQ(future.result(), ExecuteOutcome::succeeded());
+        for (DryRunActionExecutor* executor : {&recording, &observing}) {
+            auto future = executor->execute(action);
+            ASSERT_TRUE(future.isFinished());
+            EXPECT_EQ(future.result(), ExecuteOutcome::succeeded());
+        }
     }
-    EXPECT_EQ(executor.actions(), actions);
+    EXPECT_EQ(recording.actions(), actions);
     EXPECT_EQ(observed, actions);
+    EXPECT_TRUE(observing.actions().empty());
 }

@@ -19,6 +19,7 @@
 
 #include <array>
 #include <gtest/gtest.h>
+#include <limits>
 #include <set>
 
 namespace quorix {
@@ -168,17 +169,64 @@ TEST_F(MacEditorStateTest, anEditStampsSavesKeepsPendingAndNotifiesOnlyRealChang
     EXPECT_EQ(selectedWhenNotified, state->layout().pages[1].id) << "observers see the whole edit";
 }
 
-TEST_F(MacEditorStateTest, addsPagesAfterTheLargestOrder) {
-    const std::tuple<std::vector<PageRecord>, std::int64_t, std::string> cases[] = {
-        {{}, 0, "ページ 1"}, {{page(0, {button(0)}), page(5), page(1)}, 6, "ページ 7"}};
-    for (const auto& [pages, order, name] : cases) {
+TEST_F(MacEditorStateTest, addsPagesAfterTheLargestOrderRenumberingWhereNoneIsLeftAbove) {
+    constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+    const std::tuple<std::vector<std::int64_t>, std::vector<std::int64_t>, std::string> cases[] = {
+        {{}, {0}, "ページ 1"},
+        {{0, 5, 1}, {0, 5, 1, 6}, "ページ 7"},
+        {{largest - 2, 7}, {largest - 2, 7, largest - 1}, "ページ 9223372036854775807"},
+        // Orders from a phone may leave no number for the page or its name.
+        {{largest - 1}, {0, 1}, "ページ 2"},
+        {{largest, 0, largest - 1, largest}, {2, 0, 1, 3, 4}, "ページ 5"},
+    };
+    for (const auto& [orders, expectedOrders, name] : cases) {
+        std::vector<PageRecord> pages;
+        for (const std::int64_t order : orders) {
+            pages.push_back(page(order, {button(0)}));
+        }
         const auto state = makeState(layoutOf(pages));
         state->addPage();
+        std::vector<std::int64_t> ordersAfter;
+        for (const PageRecord& each : state->layout().pages) {
+            ordersAfter.push_back(each.order);
+        }
+        EXPECT_EQ(ordersAfter, expectedOrders);
         const PageRecord& added = state->layout().pages.back();
-        EXPECT_EQ(std::tie(added.order, added.name), std::tie(order, name));
+        EXPECT_EQ(added.name, name);
         EXPECT_TRUE(added.buttons.empty());
         EXPECT_EQ(state->selectedPageID(), added.id);
         EXPECT_FALSE(state->selectedButtonID());
+        state->undo();
+        EXPECT_EQ(state->layout().pages, pages);
+    }
+}
+
+TEST_F(MacEditorStateTest, addsButtonsAfterTheLargestPositionRenumberingWhereNoneIsLeftAbove) {
+    constexpr std::int64_t largest = std::numeric_limits<std::int64_t>::max();
+    const std::pair<std::vector<std::int64_t>, std::vector<std::int64_t>> cases[] = {
+        {{}, {0}},
+        {{2, 0}, {2, 0, 3}},
+        {{largest - 1}, {largest - 1, largest}},
+        {{largest, 3, largest}, {1, 0, 2, 3}},
+    };
+    for (const auto& [before, after] : cases) {
+        PageRecord only = page(0);
+        for (const std::int64_t position : before) {
+            only.buttons.push_back(button(position));
+        }
+        const auto state = makeState(layoutOf({only}));
+        state->addButtonToSelectedPage(IconRef::sfSymbol("bolt"), {}, key("b"));
+        EXPECT_EQ(positions(state->layout().pages[0]), after);
+        EXPECT_EQ(state->selectedButtonID(), state->layout().pages[0].buttons.back().id);
+    }
+    const std::pair<std::int64_t, const char16_t*> titles[] = {
+        {0, u"ボタン 1"},
+        {-1, u"ボタン 0"},
+        {largest, u"ボタン 9223372036854775808"},
+        {std::numeric_limits<std::int64_t>::min(), u"ボタン -9223372036854775807"},
+    };
+    for (const auto& [position, title] : titles) {
+        EXPECT_EQ(MacEditorState::buttonNumberTitle(position), QString::fromUtf16(title));
     }
 }
 

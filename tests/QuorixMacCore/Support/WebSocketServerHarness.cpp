@@ -5,6 +5,8 @@
 #include <QSemaphore>
 #include <QThread>
 
+#include <utility>
+
 namespace quorix::testing {
 
 LayoutRecord layoutNamed(const std::string& pageName) {
@@ -112,6 +114,8 @@ WebSocketServerHarness::WebSocketServerHarness(Setup setup)
     , registrarLog(std::make_shared<RegistrarLog>()) {
     WebSocketServer::Options options;
     options.limits = setup.limits;
+    options.decodingPool = setup.decodingPool;
+    options.returnFreedMemory = std::move(setup.returnFreedMemory);
     options.makeServiceRegistrar = [log = registrarLog] {
         return std::make_unique<RecordingRegistrar>(log);
     };
@@ -124,9 +128,9 @@ WebSocketServerHarness::WebSocketServerHarness(Setup setup)
         std::scoped_lock lock(m_mutex);
         m_callbackThreads.append(QThread::currentThread()->objectName());
     });
-    server->setOnLayoutUpdate([this](const LayoutRecord& layout) {
+    server->setOnLayoutUpdate([this](LayoutRecord layout) {
         std::scoped_lock lock(m_mutex);
-        m_receivedLayouts.push_back(layout);
+        m_receivedLayouts.push_back(std::move(layout));
         m_callbackThreads.append(QThread::currentThread()->objectName());
     });
 }
@@ -140,9 +144,9 @@ bool WebSocketServerHarness::pair(WebSocketTestClient& phone) {
     return phone.open(server->port().value_or(0)) && phone.pair(issueCode());
 }
 
-std::vector<LayoutRecord> WebSocketServerHarness::receivedLayouts() {
+std::vector<LayoutRecord> WebSocketServerHarness::takeReceivedLayouts() {
     std::scoped_lock lock(m_mutex);
-    return m_receivedLayouts;
+    return std::exchange(m_receivedLayouts, {});
 }
 
 QStringList WebSocketServerHarness::callbackThreads() {
@@ -156,7 +160,7 @@ void StartedServerTest::SetUp() {
     ASSERT_TRUE(harness.pair(phone));
 }
 
-void StartedServerTest::expectPhoneStillServed() {
+void expectServed(WebSocketTestClient& phone) {
     const UUID buttonId = UUID::random();
     EXPECT_EQ(
         phone.exchange(

@@ -87,6 +87,10 @@ struct WebSocketServerSetup {
     TransportSecurityMode securityMode = TransportSecurityMode::plaintextForLocalTesting;
     std::optional<TLSIdentityBundle> identity;
     QString deviceName = QStringLiteral("Test Desk");
+    /// Where large messages are decoded; the server's own pool when null.
+    QThreadPool* decodingPool = nullptr;
+    /// Gives freed memory back; the platform's when empty.
+    std::function<void()> returnFreedMemory;
 };
 
 /// A server on a free port with an in-memory token store, a controllable executor, an
@@ -106,8 +110,8 @@ public:
     std::string issueCode() { return pairingService->issueNewCode(); }
     /// Opens `phone` on the started server and pairs it with a fresh code.
     bool pair(WebSocketTestClient& phone);
-    /// What the callbacks were given so far, and on which threads they ran.
-    std::vector<LayoutRecord> receivedLayouts();
+    /// What the callbacks were given since the last call, and on which threads they ran.
+    std::vector<LayoutRecord> takeReceivedLayouts();
     QStringList callbackThreads();
 
     std::shared_ptr<InMemoryPairingTokenStore> tokenStore;
@@ -122,6 +126,9 @@ private:
     QStringList m_callbackThreads;
 };
 
+/// Whether `phone` still gets its answers: an `execute` is answered as having run.
+void expectServed(WebSocketTestClient& phone);
+
 /// A started server with a paired phone, under limits small enough to reach in a test.
 class StartedServerTest : public ::testing::Test {
 protected:
@@ -132,7 +139,7 @@ protected:
 
     void SetUp() override;
     /// Whether the phone paired at the start still gets its answers.
-    void expectPhoneStillServed();
+    void expectPhoneStillServed() { expectServed(phone); }
 
     WebSocketServerHarness harness{{.limits = limits}};
     std::uint16_t port = 0;

@@ -104,7 +104,7 @@ TEST_F(WebSocketConnectionSessionTest, answersOnlyAuthenticationUntilThePhoneHas
               (WebSocketFrame{WebSocketOpcode::text, R"({"apps":[],"type":"apps_list"})"}));
 
     EXPECT_EQ(harness.executor->actions(), std::vector<ActionSpec>{action});
-    EXPECT_EQ(harness.receivedLayouts(), std::vector<LayoutRecord>{layout});
+    EXPECT_EQ(harness.takeReceivedLayouts(), std::vector<LayoutRecord>{layout});
     // Both pairings and the layout, all on the connections' thread.
     EXPECT_EQ(harness.callbackThreads(),
               QStringList(3, QString(WebSocketServer::connectionQueueLabel)));
@@ -149,14 +149,16 @@ TEST_F(WebSocketConnectionSessionTest, aSlowActionIsAnsweredAfterLaterRequests) 
 
 TEST_F(WebSocketConnectionSessionTest, aMessageOfTheLargestSizeArrivesWholeWhileOthersAreServed) {
     WebSocketTestClient sender;
-    ASSERT_TRUE(sender.open(port));
-    const QByteArray payload(limits.maxMessageBytes, 'm');
-    const QByteArray frame = maskedClientFrame(0x9, payload);
+    ASSERT_TRUE(harness.pair(sender));
+    QByteArray payload = R"({"type":"request_state","padding":")";
+    payload += QByteArray(limits.maxMessageBytes - payload.size() - 2, 'm') + "\"}";
+    ASSERT_EQ(payload.size(), limits.maxMessageBytes);
+    const QByteArray frame = maskedClientFrame(0x2, payload);
     // Half now: the session must wait for the rest without holding up the other phone.
     sender.sendRaw(frame.first(frame.size() / 2));
     expectPhoneStillServed();
     sender.sendRaw(frame.sliced(frame.size() / 2));
-    EXPECT_EQ(sender.readFrame(), (WebSocketFrame{WebSocketOpcode::pong, payload}));
+    EXPECT_EQ(sender.readMessage(), Server{Server::AppsList{}});
 }
 
 } // namespace

@@ -161,6 +161,15 @@ TEST(WebSocketFrameCodec, refusesFramesThatCanNeverBeReadAndTakesOneOfExactlyThe
         {"one byte over the limit, header only", bytes({0x82, 126, 0x04, 0x01}), 1024,
          WebSocketFrameError::frameTooLarge,
          "The WebSocket frame is larger than the accepted maximum."},
+        // Control frames are judged on their first two bytes, whatever the limit.
+        {"a ping of 126 bytes", bytes({0x89, 126}), Codec::maxPayloadLength,
+         WebSocketFrameError::oversizedControlFrame,
+         "The WebSocket control frame is longer than 125 bytes."},
+        {"a masked close announcing 2^32 bytes", bytes({0x88, 0x80 | 127}), Codec::maxPayloadLength,
+         WebSocketFrameError::oversizedControlFrame,
+         "The WebSocket control frame is longer than 125 bytes."},
+        {"a pong with FIN clear", bytes({0x0A, 0x00}), Codec::maxPayloadLength,
+         WebSocketFrameError::fragmentedControlFrame, "The WebSocket control frame is fragmented."},
     };
     for (const Case& c : cases) {
         const auto result = Codec::readFrame(c.buffer, c.maxPayload);
@@ -173,6 +182,10 @@ TEST(WebSocketFrameCodec, refusesFramesThatCanNeverBeReadAndTakesOneOfExactlyThe
         const bool known = raw <= 0x2 || (raw >= 0x8 && raw <= 0xA);
         EXPECT_EQ(Codec::readFrame(bytes({0x80 | raw, 0x00})).hasValue(), known) << raw;
     }
+    // Data frames without FIN, and control frames of exactly 125 bytes, are read.
+    EXPECT_TRUE(Codec::readFrame(bytes({0x01, 0x00})).value());
+    EXPECT_TRUE(
+        Codec::readFrame(Codec::frame(WebSocketOpcode::ping, QByteArray(125, 'p'))).value());
     const QByteArray atLimit = Codec::frame(WebSocketOpcode::binary, QByteArray(1024, 'z'));
     ASSERT_TRUE(Codec::readFrame(atLimit, 1024).hasValue());
     EXPECT_TRUE(Codec::readFrame(atLimit, 1024).value());
