@@ -58,6 +58,7 @@ TEST(QuickPanelOnDisplay, floatsOverTheFocusedClientTypesIntoItAndClosesOnClicks
         return found == seen.end() ? std::string("(missing)") : found->second;
     };
     EXPECT_EQ(at("ready"), "1");
+    EXPECT_EQ(at("watching"), "1");
     EXPECT_EQ(at("opened"), "1");
     EXPECT_NE(at("focus-before"), "0");
     EXPECT_EQ(at("focus-after-open"), at("focus-before")) << "opening took the focus";

@@ -3,6 +3,7 @@
 #include "QuorixMacApp/QuickPanel/QuickPanelWindow.h"
 #include "QuorixMacCore/Actions/MacActionExecutor.h"
 #include "QuorixMacCore/Control/SystemActionExecutor.h"
+#include "QuorixMacCore/Platform/GlobalInputMonitor.h"
 #include "QuorixMacCore/Support/TestImages.h"
 #include "QuorixMacCore/Support/Waiting.h"
 #include "QuorixMacCore/Support/XKeyReceiver.h"
@@ -86,27 +87,25 @@ int runPanelScenario(const QString& directory) {
     EditorFixture editor(showcaseLayout());
     QuickPanel panel(editor.state, makeSystemActionExecutor(),
                      QuickPanel::Options{{}, {}, &editor.appIcons});
+    // The program's own global monitor: it alone sees clicks beside the panel and Escape.
     int mouseDowns = 0, escapes = 0;
-    // The program's global monitor is the shell's; here the test hands the panel what the
-    // X server reports, as that monitor does.
-    const auto deliver = [&] {
-        x.deliverRawInput(
-            [&](QPointF position) {
+    const std::unique_ptr<GlobalInputMonitor> monitor = systemGlobalInputMonitor();
+    const bool watching = monitor->start(GlobalInputMonitor::Handlers{
+        .keyDown =
+            [&](const InputEvents::KeyDown& event) {
+                escapes += event.keyCode == QuickPanel::escapeKeyCode ? 1 : 0;
+                panel.handleKeyDown(event);
+            },
+        .mouseDown =
+            [&](const InputEvents::MouseDown& event) {
                 ++mouseDowns;
-                panel.handleMouseDown({InputEvents::MouseDown::Button::left, position});
+                panel.handleMouseDown(event);
             },
-            [&] {
-                ++escapes;
-                panel.handleKeyDown({QuickPanel::escapeKeyCode});
-            });
-    };
+        .scroll = [&](const InputEvents::Scroll& event) { panel.handleScroll(event); },
+    });
+    report("watching", watching);
     const auto waitFor = [&](const std::function<bool()>& condition) {
-        return testing::waitUntil(
-            [&] {
-                deliver();
-                return condition();
-            },
-            scenarioStepLimit);
+        return testing::waitUntil(condition, scenarioStepLimit);
     };
 
     const std::uint64_t focus = x.focusedWindow();

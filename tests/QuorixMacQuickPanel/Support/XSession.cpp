@@ -4,7 +4,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
@@ -12,7 +11,6 @@ namespace quorix::test {
 
 struct XSession::State {
     Display* display = nullptr;
-    int inputOpcode = 0;
 };
 
 XSession::XSession(const std::string& displayName)
@@ -20,21 +18,9 @@ XSession::XSession(const std::string& displayName)
     Display* display = XOpenDisplay(displayName.c_str());
     m_state->display = display;
     int event = 0, error = 0, major = 2, minor = 0;
-    if (!display || !XTestQueryExtension(display, &event, &error, &major, &minor) ||
-        !XQueryExtension(display, "XInputExtension", &m_state->inputOpcode, &event, &error)) {
+    if (!display || !XTestQueryExtension(display, &event, &error, &major, &minor)) {
         return;
     }
-    major = 2;
-    minor = 0;
-    if (XIQueryVersion(display, &major, &minor) != Success) {
-        return;
-    }
-    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
-    XISetMask(bits, XI_RawButtonPress);
-    XISetMask(bits, XI_RawKeyPress);
-    XIEventMask mask{XIAllMasterDevices, sizeof bits, bits};
-    XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
-    XSync(display, False);
     m_ready = true;
 }
 
@@ -87,34 +73,6 @@ void XSession::pressAndReleaseKey(const std::string& keysym) {
     XTestFakeKeyEvent(display, code, True, CurrentTime);
     XTestFakeKeyEvent(display, code, False, CurrentTime);
     XSync(display, False);
-}
-
-void XSession::deliverRawInput(const std::function<void(QPointF)>& onMouseDown,
-                               const std::function<void()>& onEscape) {
-    Display* display = m_state->display;
-    const KeyCode escape = XKeysymToKeycode(display, XK_Escape);
-    while (XPending(display) > 0) {
-        XEvent event;
-        XNextEvent(display, &event);
-        XGenericEventCookie& cookie = event.xcookie;
-        if (cookie.type != GenericEvent || cookie.extension != m_state->inputOpcode ||
-            !XGetEventData(display, &cookie)) {
-            continue;
-        }
-        const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
-        // Buttons 4 to 7 are scroll steps, not clicks.
-        if (cookie.evtype == XI_RawButtonPress && raw->detail >= 1 && raw->detail <= 3) {
-            Window root = 0, child = 0;
-            int rootX = 0, rootY = 0, x = 0, y = 0;
-            unsigned state = 0;
-            XQueryPointer(display, DefaultRootWindow(display), &root, &child, &rootX, &rootY, &x,
-                          &y, &state);
-            onMouseDown(QPointF(rootX, rootY));
-        } else if (cookie.evtype == XI_RawKeyPress && raw->detail == escape) {
-            onEscape();
-        }
-        XFreeEventData(display, &cookie);
-    }
 }
 
 bool XSession::saveScreenshot(const std::string& path, int left, int top, int width,

@@ -3,14 +3,12 @@
 #include <QPointF>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace quorix::test {
 
-/// A test's own connection to an X display: it reads the focus and windows' map state,
-/// clicks and types through XTest, and stands in for the program's global input monitor by
-/// reporting the raw mouse-downs and Escape presses the server sees.
+/// A test's own connection to an X display: it reads the focus and windows' map state, and
+/// clicks and types through XTest.
 class XSession {
 public:
     explicit XSession(const std::string& displayName);
@@ -18,7 +16,7 @@ public:
     XSession(const XSession&) = delete;
     XSession& operator=(const XSession&) = delete;
 
-    /// Whether the display, XTest and raw input events are there.
+    /// Whether the display and XTest are there.
     bool isReady() const { return m_ready; }
 
     /// The window holding the keyboard focus.
@@ -30,11 +28,6 @@ public:
 
     void click(QPointF screenPosition);
     void pressAndReleaseKey(const std::string& keysym);
-
-    /// Calls `onMouseDown` with the pointer's position for every raw button press and
-    /// `onEscape` for every raw Escape press the server reported since the last call.
-    void deliverRawInput(const std::function<void(QPointF)>& onMouseDown,
-                         const std::function<void()>& onEscape);
 
     /// That part of the screen as a PNG file; whether it was written.
     bool saveScreenshot(const std::string& path, int left, int top, int width, int height) const;
