@@ -173,9 +173,9 @@ void QuickPanel::decodeAhead() {
     const qreal tileSize =
         QuickPanelGridMetrics::metrics(QuickPanelWindow::panelSize.width(), int(buttons.size()))
             .tileSize;
-    m_pictures.decodeAhead(std::move(pictures),
-                           QuickPanelPictures::pixelSide(
-                               tileSize, screen != nullptr ? screen->devicePixelRatio() : 1.0));
+    m_pictures.decode(std::move(pictures),
+                      QuickPanelPictures::pixelSide(
+                          tileSize, screen != nullptr ? screen->devicePixelRatio() : 1.0));
 }
 
 void QuickPanel::followPageCount() {

@@ -6,6 +6,7 @@
 #include "QuorixMacCore/Catalog/MacAppIconImageCache.h"
 
 #include <QPainter>
+#include <QTimer>
 
 namespace quorix {
 
@@ -31,6 +32,7 @@ QuickPanelPageCache::QuickPanelPageCache(MacAppIconImageCache& appIcons,
     , m_pictures(pictures) {
     connect(&appIcons, &MacAppIconImageCache::renderFinished, this,
             &QuickPanelPageCache::applicationIconArrived);
+    connect(&pictures, &QuickPanelPictures::decoded, this, &QuickPanelPageCache::picturesArrived);
 }
 
 QuickPanelPageCache::~QuickPanelPageCache() = default;
@@ -43,7 +45,7 @@ void QuickPanelPageCache::reset(std::vector<QuickPanelPageSource> pages, ButtonL
     m_devicePixelRatio = devicePixelRatio;
     m_pages.reserve(pages.size());
     for (QuickPanelPageSource& source : pages) {
-        m_pages.push_back(Page{std::move(source), std::nullopt, {}, {}, {}});
+        m_pages.push_back(Page{std::move(source), std::nullopt, {}, {}, {}, false});
     }
 }
 
@@ -88,26 +90,22 @@ const QPixmap& QuickPanelPageCache::picture(int index) {
     if (!page.picture.isNull()) {
         return page.picture;
     }
-    std::vector<const Bytes*> pictures;
-    for (const QuorixButtonRecord& button : *page.buttons) {
-        if (const auto* custom = std::get_if<IconRef::Custom>(&button.icon.value)) {
-            pictures.push_back(&custom->data);
-        }
-    }
-    // A page of large pictures takes most of an opening's time; every core helps.
-    m_pictures.decodeNow(pictures,
-                         QuickPanelPictures::pixelSide(page.metrics.tileSize, m_devicePixelRatio));
     page.picture = background(page.source.gradient);
     page.waitingFor.clear();
+    page.waitingForPictures = false;
     QPainter painter(&page.picture);
     painter.setRenderHint(QPainter::Antialiasing);
     for (std::size_t k = 0; k < page.buttons->size(); ++k) {
         const IconRef& icon = (*page.buttons)[k].icon;
         bool waiting = false;
         paintIcon(painter, page.metrics.tileRect(m_size.width(), int(k)), icon, waiting);
-        if (waiting) {
-            page.waitingFor.insert(
-                QString::fromStdString(std::get<IconRef::AppIcon>(icon.value).bundleID));
+        if (!waiting) {
+            continue;
+        }
+        if (const auto* app = std::get_if<IconRef::AppIcon>(&icon.value)) {
+            page.waitingFor.insert(QString::fromStdString(app->bundleID));
+        } else {
+            page.waitingForPictures = true;
         }
     }
     return page.picture;
@@ -132,10 +130,20 @@ void QuickPanelPageCache::paintIcon(QPainter& painter, const QRectF& frame, cons
                                                : 1.0;
                        const int side = QuickPanelPictures::pixelSide(
                            std::min(frame.width(), frame.height()), ratio);
-                       if (!m_pictures.find(custom.data, side)) {
-                           m_pictures.decodeNow({&custom.data}, side);
+                       if (const auto image = m_pictures.find(custom.data, side)) {
+                           pictureOrSymbol(*image);
+                       } else {
+                           // Decoding a page of large pictures would hold the panel's
+                           // first frame back, even beside it on other cores: it starts
+                           // once the frame is out, and the page is drawn again when the
+                           // pictures are in.
+                           waiting = true;
+                           QTimer::singleShot(0, &m_pictures,
+                                              [pictures = &m_pictures, data = custom.data, side] {
+                                                  pictures->decode({data}, side);
+                                              });
+                           QuickPanelArtwork::paintImagePlaceholder(painter, frame);
                        }
-                       pictureOrSymbol(m_pictures.find(custom.data, side).value_or(QImage()));
                    },
                    [&](const IconRef::AppIcon& app) {
                        MacAppIconImageCache::Lookup lookup =
@@ -165,11 +173,23 @@ void QuickPanelPageCache::paintIcon(QPainter& painter, const QRectF& frame, cons
 }
 
 void QuickPanelPageCache::applicationIconArrived(const QString& bundleID) {
+    redrawPagesWhere([&](const Page& page) { return page.waitingFor.count(bundleID) != 0; });
+}
+
+void QuickPanelPageCache::picturesArrived() {
+    // Once for the whole batch: each drawing of a page costs a frame's time.
+    if (!m_pictures.isDecoding()) {
+        redrawPagesWhere([](const Page& page) { return page.waitingForPictures; });
+    }
+}
+
+void QuickPanelPageCache::redrawPagesWhere(const std::function<bool(const Page&)>& stale) {
     for (std::size_t index = 0; index < m_pages.size(); ++index) {
         Page& page = m_pages[index];
-        if (page.waitingFor.count(bundleID) != 0) {
+        if (stale(page)) {
             page.picture = QPixmap();
             page.waitingFor.clear();
+            page.waitingForPictures = false;
             Q_EMIT pageChanged(int(index));
         }
     }

@@ -33,8 +33,9 @@ struct QuickPanelPageSource {
 /// A page's buttons are read when it is first drawn or clicked, so that opening the panel
 /// does not copy every custom icon of the layout. Icons come from local sources only:
 /// symbols, custom image data, installed applications' icons and the built-in brand tiles;
-/// a site icon is never fetched here. Application icons render in the background: a page
-/// drawn while one was on its way is drawn again when it arrives. Main thread only.
+/// a site icon is never fetched here. Application icons and custom pictures not decoded yet
+/// are made in the background: a page drawn while some were on their way shows placeholders
+/// in their places and is drawn again when they are in. Main thread only.
 class QuickPanelPageCache final : public QObject {
     Q_OBJECT
 
@@ -62,11 +63,11 @@ public:
     bool hasPicture(int index) const;
 
     /// Paints the icon into `frame` as the tiles show it; sets `waiting` when an
-    /// application's icon is still on its way.
+    /// application's icon or a custom picture is still on its way.
     void paintIcon(QPainter& painter, const QRectF& frame, const IconRef& icon, bool& waiting);
 
 Q_SIGNALS:
-    /// A page's picture was dropped because an application icon on it arrived.
+    /// A page's picture was dropped because icons on it arrived.
     void pageChanged(int index);
 
 private:
@@ -77,11 +78,15 @@ private:
         QPixmap picture;
         /// Applications whose icons were on their way when the picture was drawn.
         std::set<QString> waitingFor;
+        /// Whether custom pictures were.
+        bool waitingForPictures = false;
     };
 
     Page& loaded(int index);
     const QPixmap& background(GradientPreset preset);
     void applicationIconArrived(const QString& bundleID);
+    void picturesArrived();
+    void redrawPagesWhere(const std::function<bool(const Page&)>& stale);
 
     MacAppIconImageCache& m_appIcons;
     QuickPanelPictures& m_pictures;

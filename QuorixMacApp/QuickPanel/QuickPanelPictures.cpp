@@ -3,9 +3,9 @@
 #include "QuorixMacApp/QuickPanel/QuickPanelArtwork.h"
 #include "QuorixMacCore/Platform/RasterImages.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QThreadPool>
-#include <QtConcurrent>
 #include <QtMath>
 
 namespace quorix {
@@ -17,7 +17,7 @@ QByteArray keyOf(const Bytes& data, int pixelSide) {
            QByteArray::number(qulonglong(data.size())) + '/' + QByteArray::number(pixelSide);
 }
 
-QImage decoded(const Bytes& data, int pixelSide) {
+QImage decodedPicture(const Bytes& data, int pixelSide) {
     auto image = RasterImages::decodedImage(data, pixelSide);
     return image ? std::move(image).value() : QImage();
 }
@@ -44,28 +44,10 @@ std::optional<QImage> QuickPanelPictures::find(const Bytes& data, int pixelSide)
 void QuickPanelPictures::store(const QByteArray& key, const QImage& image) {
     m_pending.remove(key);
     m_decoded.insert(key, new QImage(image), std::max<qsizetype>(1, image.sizeInBytes()));
+    Q_EMIT decoded();
 }
 
-void QuickPanelPictures::decodeNow(const std::vector<const Bytes*>& pictures, int pixelSide) {
-    struct Job {
-        const Bytes* data;
-        QByteArray key;
-    };
-    std::vector<Job> jobs;
-    for (const Bytes* data : pictures) {
-        QByteArray key = keyOf(*data, pixelSide);
-        if (!m_decoded.contains(key)) {
-            jobs.push_back({data, std::move(key)});
-        }
-    }
-    const QList<QImage> images = QtConcurrent::blockingMapped<QList<QImage>>(
-        m_taskPool, jobs, [pixelSide](const Job& job) { return decoded(*job.data, pixelSide); });
-    for (std::size_t i = 0; i < jobs.size(); ++i) {
-        store(jobs[i].key, images[qsizetype(i)]);
-    }
-}
-
-void QuickPanelPictures::decodeAhead(std::vector<Bytes> pictures, int pixelSide) {
+void QuickPanelPictures::decode(std::vector<Bytes> pictures, int pixelSide) {
     for (Bytes& data : pictures) {
         QByteArray key = keyOf(data, pixelSide);
         if (m_decoded.contains(key) || m_pending.contains(key)) {
@@ -73,7 +55,7 @@ void QuickPanelPictures::decodeAhead(std::vector<Bytes> pictures, int pixelSide)
         }
         m_pending.insert(key);
         m_taskPool->start([self = QPointer(this), key, data = std::move(data), pixelSide] {
-            QImage image = decoded(data, pixelSide);
+            QImage image = decodedPicture(data, pixelSide);
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
                 [self, key, image = std::move(image)] {

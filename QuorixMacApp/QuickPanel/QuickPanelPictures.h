@@ -15,10 +15,10 @@ class QThreadPool;
 
 namespace quorix {
 
-/// Custom pictures of buttons, decoded at the size the quick panel's tiles show them and
-/// kept across openings. Decoding a page of large pictures is most of what opening the panel
-/// costs, so the page the panel would open on is decoded ahead, in the background. Main
-/// thread only; decoding runs on the pool.
+/// Custom pictures of buttons, decoded in the background at the size the quick panel's tiles
+/// show them, and kept across openings. Decoding a page of large pictures would cost an
+/// opening more than everything else, so the page the panel would open on is decoded ahead.
+/// Main thread only; decoding runs on the pool.
 class QuickPanelPictures final : public QObject {
     Q_OBJECT
 
@@ -34,13 +34,15 @@ public:
     /// The picture decoded at `pixelSide`: null when the data is no picture, nothing when it
     /// has not been decoded.
     std::optional<QImage> find(const Bytes& data, int pixelSide) const;
-    /// Decodes what is missing now, on every core.
-    void decodeNow(const std::vector<const Bytes*>& pictures, int pixelSide);
-    /// Decodes what is missing in the background.
-    void decodeAhead(std::vector<Bytes> pictures, int pixelSide);
+    /// Decodes what is missing and not under way; `decoded` follows for each.
+    void decode(std::vector<Bytes> pictures, int pixelSide);
 
-    /// Whether background decoding is under way.
+    /// Whether decoding is under way.
     bool isDecoding() const { return !m_pending.isEmpty(); }
+
+Q_SIGNALS:
+    /// A picture was decoded, or found to be none.
+    void decoded();
 
 private:
     void store(const QByteArray& key, const QImage& image);

@@ -220,6 +220,21 @@ TEST(QuickPanel, decodesThePicturesOfThePageItWouldOpenOnAhead) {
     EXPECT_FALSE(fixture.panel.pictures().find(first, side));
 }
 
+TEST(QuickPanel, opensBeforeItsPicturesAreDecodedAndDrawsThemOnceTheyAre) {
+    const QColor blue(20, 40, 220);
+    const Bytes picture = test::encodedImage(test::twoToneImage(512, 512, blue, blue), "PNG");
+    PanelFixture fixture(
+        test::layoutOf({test::page(0, {test::button(0, IconRef::custom(picture))})}));
+    // Sooner than the page's pictures are decoded ahead.
+    fixture.panel.showQuickPanel();
+    QuickPanelWindow& window = *fixture.panel.window();
+    const QPoint mark = window.tileRect(0).center().toPoint();
+    EXPECT_NE(window.grab().toImage().pixelColor(mark), blue)
+        << "the first frame waited for the picture";
+    EXPECT_TRUE(
+        testing::waitUntil([&] { return window.grab().toImage().pixelColor(mark) == blue; }));
+}
+
 TEST(QuickPanelPageCache, drawsIconsFromLocalSourcesOnly) {
     test::EditorFixture fixture;
     QuickPanelPictures pictures;
@@ -251,7 +266,10 @@ TEST(QuickPanelPageCache, drawsIconsFromLocalSourcesOnly) {
         pages.paintIcon(painter, QRectF(0, 0, 100, 100), c.icon, waiting);
         if (waiting) {
             painter.end();
-            ASSERT_TRUE(testing::waitUntil([&] { return !fixture.appIcons.isRendering(); }));
+            // Pictures start decoding once the frame is out.
+            testing::drainEvents();
+            ASSERT_TRUE(testing::waitUntil(
+                [&] { return !fixture.appIcons.isRendering() && !pictures.isDecoding(); }));
             image.fill(Qt::transparent);
             painter.begin(&image);
             pages.paintIcon(painter, QRectF(0, 0, 100, 100), c.icon, waiting);
