@@ -3,8 +3,8 @@
 #include "QuorixMacApp/PairingCodeMemo.h"
 #include "QuorixMacApp/PairingQRCode.h"
 #include "QuorixMacApp/PairingQRCodeWindow.h"
+#include "QuorixMacApp/QuickPanel/QuickPanel.h"
 #include "QuorixMacApp/QuickPanelMonitors.h"
-#include "QuorixMacApp/QuickPanelStandIn.h"
 #include "QuorixMacApp/ShellLogging.h"
 #include "QuorixMacApp/StatusItem.h"
 #include "QuorixMacCore/Actions/MacActionExecutor.h"
@@ -36,9 +36,6 @@ AppDelegateOptions resolved(AppDelegateOptions options) {
     }
     if (!options.defaults) {
         options.defaults = systemUserDefaultsDomains()->standard();
-    }
-    if (!options.quickPanel) {
-        options.quickPanel = std::make_shared<QuickPanelStandIn>();
     }
     if (!options.makeGlobalInputMonitor) {
         options.makeGlobalInputMonitor = systemGlobalInputMonitor;
@@ -86,7 +83,9 @@ AppDelegate::AppDelegate(Options options, QObject* parent)
                                m_options.directories),
           QuorixNetworkDefaults::preferredPort, controllerOptions(m_options)))
     , m_quickPanelActionExecutor(makeSystemActionExecutor())
-    , m_quickPanel(m_options.quickPanel)
+    , m_quickPanel(m_options.quickPanel ? m_options.quickPanel
+                                        : std::make_shared<QuickPanel>(m_controller->editorState(),
+                                                                       m_quickPanelActionExecutor))
     , m_trigger(QuickPanelTriggerModes::load(*m_options.defaults),
                 [this](QuickPanelTrigger::Effect effect) { performTriggerEffect(effect); })
     , m_monitors(new QuickPanelMonitors(
@@ -156,6 +155,7 @@ void AppDelegate::applicationWillTerminate() {
     // The editor's command monitor goes with its window.
     delete m_editorWindow;
     delete m_statusItem;
+    m_quickPanel->hideQuickPanel();
     m_controller->stop();
     // Settings are written in the background; nothing the user changed may be lost at exit.
     flushAllUserDefaults();

@@ -33,7 +33,7 @@ struct AppDelegateOptions {
     /// The standard defaults domain: the transport setting and the trigger mode.
     std::shared_ptr<UserDefaults> defaults;
     QuorixMacServerController::Options controllerOptions;
-    /// The quick panel; a stand-in that shows nothing when null.
+    /// The quick panel; the real one, on the controller's editor state, when null.
     std::shared_ptr<QuickPanelPresenting> quickPanel;
     /// Watches input in other applications; made when the shell launches when null.
     std::function<std::unique_ptr<GlobalInputMonitor>()> makeGlobalInputMonitor;
@@ -139,6 +139,7 @@ private:
     std::unique_ptr<QuorixMacServerController> m_controller;
     /// Runs buttons pressed in the quick panel, apart from the phones' executions.
     std::shared_ptr<MacActionExecutor> m_quickPanelActionExecutor;
+    /// Shows the controller's editor state, so it must go before the controller.
     std::shared_ptr<QuickPanelPresenting> m_quickPanel;
     QuickPanelTrigger m_trigger;
     QuickPanelMonitors* m_monitors;

@@ -5,6 +5,7 @@
 // With --store-layout the program instead saves that layout as the user's stored layout
 // (for bench/kestrane-editor-memory.sh) and exits.
 
+#include "LargeLayout.h"
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Editor/MacEditorState.h"
 #include "QuorixMacCore/EditorWindow/EditorCanvasView.h"
@@ -15,15 +16,9 @@
 #include "QuorixMacCore/Storage/MacEditorLayoutStore.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDragMoveEvent>
 #include <QElapsedTimer>
-#include <QImage>
-#include <QImageWriter>
-#include <QLinearGradient>
 #include <QMimeData>
-#include <QPainter>
-#include <QRandomGenerator>
 
 #include <benchmark/benchmark.h>
 #include <cstring>
@@ -32,64 +27,9 @@
 namespace {
 
 using namespace quorix;
+using namespace quorix::bench;
 
-constexpr int pageCount = 20;
-constexpr int buttonsPerPage = 18;
-constexpr int iconSide = 512;
-// A block of noise this large makes a 512-pixel icon about 55 KB as PNG.
-constexpr int noiseSide = 120;
 const QSize windowSize(1022, 620);
-
-Bytes iconPNG(int index) {
-    QImage image(iconSide, iconSide, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, iconSide, iconSide);
-    gradient.setColorAt(0, QColor::fromHsv((index * 37) % 360, 200, 250));
-    gradient.setColorAt(1, QColor::fromHsv((index * 37 + 90) % 360, 255, 160));
-    painter.fillRect(image.rect(), gradient);
-    painter.end();
-    QRandomGenerator random{quint32(index)};
-    for (int y = 0; y < noiseSide; ++y) {
-        auto* line = reinterpret_cast<quint32*>(image.scanLine(y + iconSide / 3));
-        for (int x = 0; x < noiseSide; ++x) {
-            line[x + iconSide / 3] = 0xff000000U | (random.generate() & 0x00ffffffU);
-        }
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return Bytes(png.begin(), png.end());
-}
-
-const LayoutRecord& largeLayout() {
-    static const LayoutRecord layout = [] {
-        LayoutRecord made{UUID::random(), {}, Theme::liquidGlass, currentDate()};
-        for (int page = 0; page < pageCount; ++page) {
-            PageRecord record{UUID::random(), "Page", page, GradientPreset::custom, {}, 6, 3};
-            for (int position = 0; position < buttonsPerPage; ++position) {
-                record.buttons.push_back(
-                    {UUID::random(), position,
-                     IconRef::custom(iconPNG(page * buttonsPerPage + position)),
-                     ColorGradient{"#ffffff", "#e5e7eb", 135},
-                     ActionSpec::launchApp("org.example.App" + std::to_string(position))});
-            }
-            made.pages.push_back(std::move(record));
-        }
-        return made;
-    }();
-    return layout;
-}
-
-double averageIconKB() {
-    std::size_t total = 0;
-    for (const PageRecord& page : largeLayout().pages) {
-        for (const QuorixButtonRecord& button : page.buttons) {
-            total += std::get<IconRef::Custom>(button.icon.value).data.size();
-        }
-    }
-    return double(total) / (pageCount * buttonsPerPage) / 1000;
-}
 
 class NoWebIcons final : public WebIconResolving {
 public:
@@ -101,7 +41,7 @@ public:
 /// The editor state as the program holds it, without a store: the window's own costs.
 struct Editor {
     MacEditorState state{
-        largeLayout(), QStringLiteral("スマホ未同期"),
+        picturedLargeLayout(), QStringLiteral("スマホ未同期"),
         std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{}, QStringLiteral("C")})),
         std::nullopt, std::make_shared<NoWebIcons>()};
@@ -212,9 +152,9 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     if (storing) {
-        MacEditorLayoutStore().save(largeLayout());
+        MacEditorLayoutStore().save(picturedLargeLayout());
         flushAllUserDefaults();
-        std::cerr << "stored " << pageCount << " pages of " << buttonsPerPage
+        std::cerr << "stored " << largeLayoutPageCount << " pages of " << largeLayoutButtonsPerPage
                   << " buttons, icons of " << averageIconKB() << " KB on average\n";
         return 0;
     }

@@ -2,7 +2,6 @@
 
 #include "QuorixMacCore/Artwork/SymbolGlyphs.h"
 #include "QuorixMacCore/Editor/Color.h"
-#include "QuorixMacCore/Editor/WebBrandIcons.h"
 
 #include <QFont>
 #include <QPainter>
@@ -121,20 +120,14 @@ QColor tileColor(Brand brand) {
 } // namespace
 
 std::optional<Brand> editorBrand(const URL& url) {
-    const URL canonical = canonicalBrandIconURL(url);
-    if (isXBrandURL(canonical)) {
-        return Brand::x;
+    if (!prefersBundledArtwork(url)) {
+        return std::nullopt;
     }
-    if (isYouTubeBrandURL(canonical)) {
-        return Brand::youTube;
-    }
-    if (isAmazonBrandURL(canonical)) {
-        return Brand::amazon;
-    }
-    if (isClaudeBrandURL(canonical)) {
-        return Brand::claude;
-    }
-    return std::nullopt;
+    return webBrand(url);
+}
+
+std::optional<Brand> quickPanelBrand(const URL& url) {
+    return webBrand(url);
 }
 
 void paintTile(QPainter& painter, const QRectF& rect, Brand brand) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuorixMacCore/Editor/WebBrandIcons.h"
 #include "QuorixProtocol/Foundation.h"
 
 #include <QRectF>
@@ -12,20 +13,18 @@ class QPainter;
 /// square in the brand's colour with a simple mark of our own drawing.
 namespace quorix::BrandArtwork {
 
-enum class Brand {
-    x,
-    youTube,
-    amazon,
-    claude,
-    mercari,
-};
+using Brand = WebBrand;
 
 /// Corner radius of a tile as a share of its side.
 inline constexpr qreal tileCornerRatio = 0.2237;
 
 /// The brand whose tile the editor draws for a web icon of `url`: the four brands whose
-/// buttons never fetch a site icon, matched after mapping to their canonical address.
+/// buttons never fetch a site icon.
 std::optional<Brand> editorBrand(const URL& url);
+
+/// The brand whose tile the quick panel draws for a web icon of `url`: any of the five, by
+/// the address's own host.
+std::optional<Brand> quickPanelBrand(const URL& url);
 
 /// Paints the brand's tile as the largest square that fits into `rect`, centred in it.
 void paintTile(QPainter& painter, const QRectF& rect, Brand brand);

@@ -3,8 +3,8 @@
 
 Runs the program on a private X server with a window manager (openbox) and a tray host
 (trayer), and looks at it only from X, as a user would: the icon in the tray, the status
-menu it opens, the pairing window and the code in it, the quick-panel trigger pressed while
-another client has the focus. Run it through run-isolated.sh: the program listens on 47532.
+menu it opens, the pairing window and the code in it, the quick panel opened by its trigger
+while another client keeps the focus. Run it through run-isolated.sh: the program listens on 47532.
 """
 
 import asyncio
@@ -21,7 +21,8 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from kestrane_test import MEMO_HEAD, MEMO_TAIL, Receiver, exchange, port_is_free  # noqa: E402
+from kestrane_test import (MEMO_HEAD, MEMO_TAIL, Receiver, exchange, port_is_free,  # noqa: E402
+                           sample_layout)
 
 WAIT = 30  # seconds; the sanitizer build is slow on a loaded machine
 SCREENSHOTS = None
@@ -123,6 +124,10 @@ class Desktop:
 
     def window_named(self, name):
         return next((w for w in self.tree() if w["name"] == name and self.viewable(w)), None)
+
+    def quick_panel(self):
+        return next((w for w in self.tree() if w["name"] == "Kestrane"
+                     and (w["width"], w["height"]) == (844, 390) and self.viewable(w)), None)
 
     def tray_icon(self):
         """The program's window embedded below the tray's panel."""
@@ -247,22 +252,40 @@ class KestraneOnADesktop(unittest.TestCase):
         self.assertNotIn("fingerprint", payload)
         self.assertTrue(payload["serviceName"])
 
-        # Pairing with the code closes the window.
-        [paired] = asyncio.run(exchange([{"type": "auth_request", "code": code}]))
+        # Pairing with the code closes the window; the phone then sends a layout with a button,
+        # for the quick panel to show.
+        layout = sample_layout("Desktop")
+        paired, echoed = asyncio.run(exchange([{"type": "auth_request", "code": code},
+                                               {"type": "layout_update", "layout": layout}]))
         self.assertEqual(paired["type"], "auth_success")
+        self.assertEqual(echoed["type"], "layout_changed")
         wait_for("the pairing window to close",
                  lambda: desktop.window_named("Kestrane QR") is None)
 
-        # Option (Alt) tapped twice while another client has the focus reaches the trigger.
+        # Option (Alt) tapped twice while another client has the focus opens the quick panel
+        # over it, and the focus stays there; a click into that client closes the panel, and
+        # so does Escape, which only the global monitor sees.
         logo = desktop.start(["xlogo", "-geometry", "200x200+50+50"])
         try:
             logo_window = wait_for("xlogo", lambda: desktop.window_named("xlogo"))
             wait_for("xlogo to take the focus",
                      lambda: desktop.focus() in _window_and_children(desktop, logo_window))
-            for _ in range(2):
-                desktop.tap("Alt_L")
-                time.sleep(0.1)
-            self.receiver.wait_for_line(r"quick panel: toggle", WAIT)
+            focused = desktop.focus()
+
+            def open_panel():
+                for _ in range(2):
+                    desktop.tap("Alt_L")
+                    time.sleep(0.1)
+                return wait_for("the quick panel", desktop.quick_panel)
+            panel = open_panel()
+            self.assertEqual(desktop.focus(), focused, "the panel took the focus")
+            desktop.click(logo_window["x"] + 100, logo_window["y"] + 100)
+            wait_for("the quick panel to close", lambda: not desktop.viewable(panel))
+            self.assertEqual(desktop.focus(), focused)
+            panel = open_panel()
+            # (xlogo ends on Escape; the focus goes elsewhere then.)
+            desktop.tap("Escape")
+            wait_for("the quick panel to close", lambda: not desktop.viewable(panel))
         finally:
             logo.terminate()
             logo.wait(10)

@@ -11,29 +11,35 @@ namespace {
 using BrandArtwork::Brand;
 
 TEST(BrandArtwork, recognisesBrandHostsAndTheirSubdomainsButNoLookalikes) {
+    // The editor's brand, then the quick panel's: the flea-market brand has a quick-panel
+    // tile only, as its buttons fetch their icon.
     struct Case {
         const char* url;
-        std::optional<Brand> brand;
+        std::optional<Brand> editor;
+        std::optional<Brand> quickPanel;
     };
     for (const Case& c : {
-             Case{"https://x.com/home", Brand::x},
-             Case{"https://mobile.twitter.com", Brand::x},
-             Case{"https://WWW.YOUTUBE.COM/watch?v=1", Brand::youTube},
-             Case{"https://m.youtube.com", Brand::youTube},
-             Case{"https://youtu.be/abc", Brand::youTube},
-             Case{"https://www.amazon.co.jp/dp/1", Brand::amazon},
-             Case{"https://amzn.to/x", Brand::amazon},
-             Case{"https://claude.ai/new", Brand::claude},
-             Case{"https://www.anthropic.com", Brand::claude},
-             Case{"https://notyoutube.com", std::nullopt},
-             Case{"https://youtube.com.example.net", std::nullopt},
-             Case{"https://myx.com", std::nullopt},
-             Case{"https://example.com", std::nullopt},
-             Case{"mailto:someone@youtube.com", std::nullopt},
-             // The flea-market brand has a quick-panel tile only; its buttons fetch their icon.
-             Case{"https://jp.mercari.com", std::nullopt},
+             Case{"https://x.com/home", Brand::x, Brand::x},
+             Case{"https://mobile.twitter.com", Brand::x, Brand::x},
+             Case{"https://WWW.YOUTUBE.COM/watch?v=1", Brand::youTube, Brand::youTube},
+             Case{"https://m.youtube.com", Brand::youTube, Brand::youTube},
+             Case{"https://youtu.be/abc", Brand::youTube, Brand::youTube},
+             Case{"https://www.amazon.co.jp/dp/1", Brand::amazon, Brand::amazon},
+             Case{"https://amzn.to/x", Brand::amazon, Brand::amazon},
+             Case{"https://claude.ai/new", Brand::claude, Brand::claude},
+             Case{"https://www.anthropic.com", Brand::claude, Brand::claude},
+             Case{"https://jp.mercari.com/item/1", std::nullopt, Brand::mercari},
+             Case{"https://mercari.jp", std::nullopt, Brand::mercari},
+             Case{"https://notyoutube.com", std::nullopt, std::nullopt},
+             Case{"https://youtube.com.example.net", std::nullopt, std::nullopt},
+             Case{"https://myx.com", std::nullopt, std::nullopt},
+             Case{"https://fakemercari.com", std::nullopt, std::nullopt},
+             Case{"https://example.com/youtube.com", std::nullopt, std::nullopt},
+             Case{"mailto:someone@youtube.com", std::nullopt, std::nullopt},
          }) {
-        EXPECT_EQ(BrandArtwork::editorBrand(*URL::parse(c.url)), c.brand) << c.url;
+        const URL url = *URL::parse(c.url);
+        EXPECT_EQ(BrandArtwork::editorBrand(url), c.editor) << c.url;
+        EXPECT_EQ(BrandArtwork::quickPanelBrand(url), c.quickPanel) << c.url;
     }
 }
 

@@ -28,6 +28,8 @@ TEST(WebBrandIcons, recognisesBrandsByDomainAndSubdomainOnly) {
         {"https://claude.ai/new", claude},
         {"https://www.anthropic.com/news", claude},
         {"https://example.com/x.com", ""},
+        // A quick-panel tile only: its buttons keep their address and fetch their icon.
+        {"https://jp.mercari.com", ""},
         {"mailto:someone@x.com", ""},
     };
     for (const auto& [text, home] : cases) {
