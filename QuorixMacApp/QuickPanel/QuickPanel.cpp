@@ -146,11 +146,12 @@ void QuickPanel::runButton(ActionSpec action) {
     hideQuickPanel();
     // The panel goes first, so that keystrokes and launches land where the user was.
     QTimer::singleShot(0, this, [this, action = std::move(action)] {
-        m_executor->execute(action).then(this, [beep = m_options.beep](ExecuteOutcome outcome) {
-            if (!outcome.success) {
-                beep();
-            }
-        });
+        m_executor->execute(action).then(this,
+                                         [beep = m_options.beep](const ExecuteOutcome& outcome) {
+                                             if (!outcome.success) {
+                                                 beep();
+                                             }
+                                         });
     });
 }
 

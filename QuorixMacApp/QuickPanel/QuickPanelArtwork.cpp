@@ -205,10 +205,13 @@ void paintTechPattern(QPainter& painter, const QRectF& rect, const Accents& acce
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setClipRect(rect, Qt::IntersectClip);
     painter.setPen(QPen(withOpacity(Qt::white, gridLineOpacity), gridLineWidth));
-    for (qreal x = rect.left(); x <= rect.right(); x += gridPitch) {
+    // Counted in whole steps: a running sum of pitches would drift.
+    for (int column = 0; rect.left() + column * gridPitch <= rect.right(); ++column) {
+        const qreal x = rect.left() + column * gridPitch;
         painter.drawLine(QPointF(x, rect.top()), QPointF(x, rect.bottom()));
     }
-    for (qreal y = rect.top(); y <= rect.bottom(); y += gridPitch) {
+    for (int row = 0; rect.top() + row * gridPitch <= rect.bottom(); ++row) {
+        const qreal y = rect.top() + row * gridPitch;
         painter.drawLine(QPointF(rect.left(), y), QPointF(rect.right(), y));
     }
     painter.setBrush(Qt::NoBrush);

@@ -37,15 +37,15 @@ QuickPanelPageCache::QuickPanelPageCache(MacAppIconImageCache& appIcons,
 
 QuickPanelPageCache::~QuickPanelPageCache() = default;
 
-void QuickPanelPageCache::reset(std::vector<QuickPanelPageSource> pages, ButtonLoader loadButtons,
-                                QSize size, qreal devicePixelRatio) {
+void QuickPanelPageCache::reset(const std::vector<QuickPanelPageSource>& pages,
+                                ButtonLoader loadButtons, QSize size, qreal devicePixelRatio) {
     clear();
     m_loadButtons = std::move(loadButtons);
     m_size = size;
     m_devicePixelRatio = devicePixelRatio;
     m_pages.reserve(pages.size());
-    for (QuickPanelPageSource& source : pages) {
-        m_pages.push_back(Page{std::move(source), std::nullopt, {}, {}, {}, false});
+    for (const QuickPanelPageSource& source : pages) {
+        m_pages.push_back(Page{source, std::nullopt, {}, {}, {}, false});
     }
 }
 

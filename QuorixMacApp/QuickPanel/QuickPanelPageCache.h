@@ -48,7 +48,7 @@ public:
     ~QuickPanelPageCache() override;
 
     /// Starts over with `pages`, drawn at `size` for `devicePixelRatio`.
-    void reset(std::vector<QuickPanelPageSource> pages, ButtonLoader loadButtons, QSize size,
+    void reset(const std::vector<QuickPanelPageSource>& pages, ButtonLoader loadButtons, QSize size,
                qreal devicePixelRatio);
     /// Drops every page and its picture.
     void clear();

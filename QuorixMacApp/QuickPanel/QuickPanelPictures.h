@@ -23,7 +23,7 @@ class QuickPanelPictures final : public QObject {
     Q_OBJECT
 
 public:
-    static constexpr qsizetype maxDecodedBytes = 16 * 1024 * 1024;
+    static constexpr qsizetype maxDecodedBytes = qsizetype{16} * 1024 * 1024;
 
     /// Decodes on `taskPool`, the global pool when none is given.
     explicit QuickPanelPictures(QThreadPool* taskPool = nullptr, QObject* parent = nullptr);

@@ -80,21 +80,21 @@ QuickPanelWindow::QuickPanelWindow(MacAppIconImageCache& appIcons, QuickPanelPic
 
 QuickPanelWindow::~QuickPanelWindow() = default;
 
-void QuickPanelWindow::open(std::vector<QuickPanelPageSource> pages,
+void QuickPanelWindow::open(const std::vector<QuickPanelPageSource>& pages,
                             QuickPanelPageCache::ButtonLoader loadButtons, int initialPage) {
     m_animation.stop();
     m_press.reset();
     m_pageState = QuickPanelPageState(initialPage);
     m_dragOffset = 0;
-    m_pages.reset(std::move(pages), std::move(loadButtons), panelSize, devicePixelRatioF());
+    m_pages.reset(pages, std::move(loadButtons), panelSize, devicePixelRatioF());
     m_strip = {stripTarget(), 0};
     update();
 }
 
-void QuickPanelWindow::setPages(std::vector<QuickPanelPageSource> pages,
+void QuickPanelWindow::setPages(const std::vector<QuickPanelPageSource>& pages,
                                 QuickPanelPageCache::ButtonLoader loadButtons) {
     m_press.reset();
-    m_pages.reset(std::move(pages), std::move(loadButtons), panelSize, devicePixelRatioF());
+    m_pages.reset(pages, std::move(loadButtons), panelSize, devicePixelRatioF());
     m_pageState.pageCountChanged(m_pages.pageCount());
     m_dragOffset = 0;
     animateToTarget();
@@ -152,7 +152,8 @@ void QuickPanelWindow::animateToTarget() {
 }
 
 void QuickPanelWindow::animationFrame() {
-    const double seconds = std::min(m_frameClock.restart() / 1000.0, longestFrameSeconds);
+    const double seconds =
+        std::min(static_cast<double>(m_frameClock.restart()) / 1000.0, longestFrameSeconds);
     advanceAnimation(seconds);
 }
 

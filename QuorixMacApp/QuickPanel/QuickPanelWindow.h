@@ -37,11 +37,11 @@ public:
     ~QuickPanelWindow() override;
 
     /// Starts an opening on `pages` at `initialPage`, without moving there visibly.
-    void open(std::vector<QuickPanelPageSource> pages,
+    void open(const std::vector<QuickPanelPageSource>& pages,
               QuickPanelPageCache::ButtonLoader loadButtons, int initialPage);
     /// Takes a new list of pages when their number changed: stays on the same page if it
     /// still exists, else goes to the last one, and forgets scrolling and dragging.
-    void setPages(std::vector<QuickPanelPageSource> pages,
+    void setPages(const std::vector<QuickPanelPageSource>& pages,
                   QuickPanelPageCache::ButtonLoader loadButtons);
     /// Shows the window without activating it.
     void present();
