@@ -19,21 +19,6 @@ InputEvents::Time timeOf(const QInputEvent& event) {
         std::chrono::milliseconds(static_cast<std::int64_t>(event.timestamp())));
 }
 
-InputEvents::ScrollPhase phaseOf(Qt::ScrollPhase phase) {
-    switch (phase) {
-    case Qt::ScrollBegin:
-        return InputEvents::ScrollPhase::began;
-    case Qt::ScrollUpdate:
-        return InputEvents::ScrollPhase::changed;
-    case Qt::ScrollEnd:
-        return InputEvents::ScrollPhase::ended;
-    case Qt::ScrollMomentum:
-    case Qt::NoScrollPhase:
-        break;
-    }
-    return InputEvents::ScrollPhase::none;
-}
-
 } // namespace
 
 LocalInputMonitor::LocalInputMonitor(std::shared_ptr<NativeKeyCodes> keyCodes, Handlers handlers,
@@ -73,7 +58,7 @@ std::optional<InputEvents::Scroll> LocalInputMonitor::scroll(const QWheelEvent& 
     if (event.phase() == Qt::ScrollMomentum) {
         scroll.momentumPhase = InputEvents::ScrollPhase::changed;
     } else {
-        scroll.phase = phaseOf(event.phase());
+        scroll.phase = InputEvents::scrollPhase(event.phase());
     }
     scroll.globalPosition = event.globalPosition();
     scroll.time = timeOf(event);

@@ -26,21 +26,6 @@ constexpr QColor stripBackdrop{0x07, 0x0a, 0x12};
 constexpr double fallbackFrameRate = 60;
 constexpr double longestFrameSeconds = 0.1;
 
-InputEvents::ScrollPhase scrollPhase(Qt::ScrollPhase phase) {
-    switch (phase) {
-    case Qt::ScrollBegin:
-        return InputEvents::ScrollPhase::began;
-    case Qt::ScrollUpdate:
-        return InputEvents::ScrollPhase::changed;
-    case Qt::ScrollEnd:
-        return InputEvents::ScrollPhase::ended;
-    case Qt::NoScrollPhase:
-    case Qt::ScrollMomentum:
-        break;
-    }
-    return InputEvents::ScrollPhase::none;
-}
-
 QPainterPath roundedOutline(const QRectF& rect, qreal radius) {
     QPainterPath path;
     path.addRoundedRect(rect, radius, radius);
@@ -302,7 +287,7 @@ void QuickPanelWindow::wheelEvent(QWheelEvent* event) {
         scroll.deltaX = event->angleDelta().x() / 120.0;
         scroll.deltaY = event->angleDelta().y() / 120.0;
     }
-    scroll.phase = scrollPhase(event->phase());
+    scroll.phase = InputEvents::scrollPhase(event->phase());
     if (event->phase() == Qt::ScrollMomentum) {
         scroll.momentumPhase = InputEvents::ScrollPhase::changed;
     }

@@ -3,6 +3,7 @@
 #include "QuorixMacCore/Platform/ModifierFlags.h"
 
 #include <QPointF>
+#include <Qt>
 
 #include <chrono>
 #include <cstdint>
@@ -52,6 +53,22 @@ enum class ScrollPhase {
     ended,
     cancelled
 };
+
+/// The phase of a toolkit scroll event; momentum has no phase of its own here.
+constexpr ScrollPhase scrollPhase(Qt::ScrollPhase phase) {
+    switch (phase) {
+    case Qt::ScrollBegin:
+        return ScrollPhase::began;
+    case Qt::ScrollUpdate:
+        return ScrollPhase::changed;
+    case Qt::ScrollEnd:
+        return ScrollPhase::ended;
+    case Qt::NoScrollPhase:
+    case Qt::ScrollMomentum:
+        break;
+    }
+    return ScrollPhase::none;
+}
 
 /// One scroll step. Precise deltas (trackpads, smooth scrolling) are in pixels; line-based
 /// wheels report lines.
