@@ -10,6 +10,7 @@
 #include "QuorixMacCore/Actions/MacActionExecutor.h"
 #include "QuorixMacCore/Control/SystemActionExecutor.h"
 #include "QuorixMacCore/EditorWindow/EditorWindow.h"
+#include "QuorixMacCore/EditorWindow/QuickPanelSection.h"
 #include "QuorixMacCore/Platform/GlobalInputMonitor.h"
 #include "QuorixMacCore/Platform/Linux/GioWorkspace.h"
 #include "QuorixMacCore/Platform/Linux/X11AccessibilityChecker.h"
@@ -329,6 +330,12 @@ void AppDelegate::selectQuickPanelTriggerMode(const QString& rawValue) {
     m_trigger.setMode(*mode);
     QuickPanelTriggerModes::save(*m_options.defaults, *mode);
     rebuildMenu();
+    // The choice may come from the menu while the editor shows the one before.
+    if (m_editorWindow) {
+        if (auto* section = m_editorWindow->findChild<QuickPanelSection*>()) {
+            section->showTrigger(rawValue);
+        }
+    }
 }
 
 void AppDelegate::requestAccessibility() {

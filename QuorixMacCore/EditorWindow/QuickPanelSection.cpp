@@ -96,11 +96,15 @@ QuickPanelSection::QuickPanelSection(QuickPanelControls controls, QWidget* paren
 }
 
 void QuickPanelSection::selectTrigger(const QString& id) {
-    m_selectedTriggerID = id;
-    refreshTrigger();
+    showTrigger(id);
     if (m_controls.onSelectTrigger) {
         m_controls.onSelectTrigger(id);
     }
+}
+
+void QuickPanelSection::showTrigger(const QString& id) {
+    m_selectedTriggerID = id;
+    refreshTrigger();
 }
 
 QMenu& QuickPanelSection::triggerMenu() {

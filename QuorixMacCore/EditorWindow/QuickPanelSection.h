@@ -41,6 +41,8 @@ public:
 
     /// The trigger as if chosen from the menu.
     void selectTrigger(const QString& id);
+    /// Shows `id` as the current trigger, chosen elsewhere; nothing is called back.
+    void showTrigger(const QString& id);
 
     /// The trigger menu as it shows: the options in order, the current one checked.
     QMenu& triggerMenu();

@@ -335,6 +335,10 @@ TEST_F(InspectorViewTest, quickPanelSectionSelectsTriggersAndShowsThePanel) {
     EXPECT_EQ(find<QToolButton>("quickPanelTrigger")->text(), QStringLiteral("Option 2回"));
     QTest::mouseClick(find<QPushButton>("showQuickPanelButton"), Qt::LeftButton);
     EXPECT_EQ(shown, 1);
+    // A choice made elsewhere shows without being reported back as the user's.
+    section->showTrigger(QStringLiteral("controlHold"));
+    EXPECT_EQ(find<QToolButton>("quickPanelTrigger")->text(), QStringLiteral("Control 長押し"));
+    EXPECT_EQ(selected.size(), 1U);
 
     auto* tip = find<QuickPanelInfoTip>("quickPanelInfoTip");
     tip->click();
