@@ -1,6 +1,7 @@
 // One edit of a large layout, as the editor makes it: undo snapshot, change, new
 // timestamp, pending copy, and the save (icon check, JSON, defaults write).
 
+#include "NoWebIcons.h"
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Editor/MacEditorState.h"
 #include "QuorixMacCore/Platform/Linux/DesktopEntryApplications.h"
@@ -73,13 +74,6 @@ const LayoutRecord& sharedLayout() {
     return layout;
 }
 
-class NoWebIcons final : public WebIconResolving {
-public:
-    QFuture<WebIconData> iconData(const URL&) override {
-        return QtFuture::makeReadyFuture(WebIconData());
-    }
-};
-
 /// A defaults domain in memory: the model's own cost without the disk.
 class MemoryDefaults final : public UserDefaults {
 public:
@@ -115,7 +109,7 @@ void runEdits(benchmark::State& state, std::shared_ptr<UserDefaults> defaults,
         sharedLayout(), QStringLiteral("スマホ未同期"),
         std::make_shared<InstalledAppsScanner>(std::make_shared<DesktopEntryApplications>(
             DesktopEntryApplications::Configuration{{}, QStringLiteral("C")})),
-        store, std::make_shared<NoWebIcons>());
+        store, std::make_shared<bench::NoWebIcons>());
     // The selected button is the first one, which has a custom icon; edit its gradient the
     // way the colour picker does.
     int edit = 0;

@@ -6,6 +6,7 @@
 // (for bench/kestrane-editor-memory.sh) and exits.
 
 #include "LargeLayout.h"
+#include "NoWebIcons.h"
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Editor/MacEditorState.h"
 #include "QuorixMacCore/EditorWindow/EditorCanvasView.h"
@@ -30,13 +31,6 @@ using namespace quorix;
 using namespace quorix::bench;
 
 const QSize windowSize(1022, 620);
-
-class NoWebIcons final : public WebIconResolving {
-public:
-    QFuture<WebIconData> iconData(const URL&) override {
-        return QtFuture::makeReadyFuture(WebIconData());
-    }
-};
 
 /// The editor state as the program holds it, without a store: the window's own costs.
 struct Editor {

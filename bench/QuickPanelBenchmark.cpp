@@ -3,6 +3,7 @@
 // first paint, and one frame of the page strip while it springs from page to page.
 
 #include "LargeLayout.h"
+#include "NoWebIcons.h"
 #include "QuorixMacApp/QuickPanel/QuickPanel.h"
 #include "QuorixMacApp/QuickPanel/QuickPanelWindow.h"
 #include "QuorixMacCore/Actions/ActionExecuting.h"
@@ -22,13 +23,6 @@ namespace {
 
 using namespace quorix;
 using namespace quorix::bench;
-
-class NoWebIcons final : public WebIconResolving {
-public:
-    QFuture<WebIconData> iconData(const URL&) override {
-        return QtFuture::makeReadyFuture(WebIconData());
-    }
-};
 
 class NoActions final : public ActionExecuting {
 public:
