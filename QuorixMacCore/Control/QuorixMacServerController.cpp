@@ -108,7 +108,7 @@ void QuorixMacServerController::start() {
     const auto inThisRun = [weakSelf = QPointer(this), run = m_run](auto work) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [weakSelf, run, work = std::move(work)] {
+            [weakSelf, run, work = std::move(work)]() mutable {
                 if (weakSelf && weakSelf->m_run == run) {
                     work(*weakSelf);
                 }
@@ -119,8 +119,8 @@ void QuorixMacServerController::start() {
         inThisRun([](QuorixMacServerController& self) { self.phoneAuthenticated(); });
     });
     server->setOnLayoutUpdate([inThisRun](LayoutRecord layout) {
-        inThisRun([layout = std::move(layout)](QuorixMacServerController& self) {
-            self.phoneSentLayout(layout);
+        inThisRun([layout = std::move(layout)](QuorixMacServerController& self) mutable {
+            self.phoneSentLayout(std::move(layout));
         });
     });
 
@@ -212,8 +212,8 @@ void QuorixMacServerController::phoneAuthenticated() {
     }
 }
 
-void QuorixMacServerController::phoneSentLayout(const LayoutRecord& layout) {
-    if (m_editorState->replaceLayoutIfNoPendingChanges(layout)) {
+void QuorixMacServerController::phoneSentLayout(LayoutRecord layout) {
+    if (m_editorState->replaceLayoutIfNoPendingChanges(std::move(layout))) {
         setStatus(SyncStatusText::phoneLayoutAdopted);
     } else {
         setStatus(SyncStatusText::keepingUnsentEdits);

@@ -159,7 +159,7 @@ private:
     void autoSyncTimerFired();
 
     void phoneAuthenticated();
-    void phoneSentLayout(const LayoutRecord& layout);
+    void phoneSentLayout(LayoutRecord layout);
 
     std::shared_ptr<ActionExecuting> makeActionExecutor() const;
     std::shared_ptr<PairingTokenStore> makeTokenStore() const;

@@ -732,11 +732,11 @@ void MacEditorState::replaceLayout(LayoutRecord layout) {
     }
 }
 
-bool MacEditorState::replaceLayoutIfNoPendingChanges(const LayoutRecord& layout) {
+bool MacEditorState::replaceLayoutIfNoPendingChanges(LayoutRecord layout) {
     if (m_pendingSyncLayout && !sameLayout(*m_pendingSyncLayout, layout)) {
         return false;
     }
-    replaceLayout(layout);
+    replaceLayout(std::move(layout));
     return true;
 }
 

@@ -175,7 +175,7 @@ public:
     /// Takes the phone's layout unless unsent edits differ from it; `updatedAt` is compared
     /// at full precision, so a round trip through the wire's whole seconds counts as
     /// different. True when it was taken.
-    bool replaceLayoutIfNoPendingChanges(const LayoutRecord& layout);
+    bool replaceLayoutIfNoPendingChanges(LayoutRecord layout);
     /// Fetches site icons for the favicon buttons of the layout (the first 40, brand sites
     /// left out).
     void resolveWebIconsForCurrentLayout();
