@@ -194,7 +194,6 @@ void WebSocketConnectionSession::adoptSocket() {
     QSslSocket* secure = nullptr;
     QTcpSocket* socket = nullptr;
     if (m_services->tls) {
-        m_encrypting = true;
         secure = new QSslSocket(m_queue.context());
         secure->setSslConfiguration(*m_services->tls);
         socket = secure;
@@ -261,9 +260,10 @@ void WebSocketConnectionSession::adoptSocket() {
         });
         return timer;
     };
-    m_admissionFailure = "the opening handshake took too long";
-    m_admissionTimer = failingTimer(
-        [](const WebSocketConnectionSession& self) { return self.m_admissionFailure; });
+    m_admissionTimer = failingTimer([](const WebSocketConnectionSession& self) {
+        return self.m_didCompleteHandshake ? "it did not authenticate in time"
+                                           : "the opening handshake took too long";
+    });
     m_admissionTimer->start(m_services->limits.handshakeTimeout);
     m_stallTimer =
         failingTimer([](const WebSocketConnectionSession&) { return "a frame stopped arriving"; });
@@ -363,7 +363,6 @@ bool WebSocketConnectionSession::completeHandshake() {
     }
     m_didCompleteHandshake = true;
     if (m_admissionTimer && !isAuthenticated()) {
-        m_admissionFailure = "it did not authenticate in time";
         m_admissionTimer->start(m_services->limits.authenticationTimeout);
     }
     m_incomingBuffer.remove(0, *headerLength);
@@ -568,8 +567,9 @@ void WebSocketConnectionSession::sendQueued() {
         const QByteArray& front = m_outgoing.front();
         // An encrypting socket encrypts all it is given at once, so it gets a slice at a
         // time; a plain one takes a frame whole, without copying it.
-        const qsizetype slice =
-            m_encrypting ? std::min(front.size() - m_outgoingOffset, sendSliceBytes) : front.size();
+        const qsizetype slice = m_services->tls
+                                    ? std::min(front.size() - m_outgoingOffset, sendSliceBytes)
+                                    : front.size();
         const qint64 written = m_outgoingOffset == 0 && slice == front.size()
                                    ? m_socket->write(front)
                                    : m_socket->write(front.constData() + m_outgoingOffset, slice);
@@ -591,7 +591,7 @@ void WebSocketConnectionSession::sendQueued() {
 qsizetype WebSocketConnectionSession::bytesInSocket() const {
     // An encrypting socket holds what it has not encrypted yet and, apart, what it has.
     qsizetype bytes = m_socket->bytesToWrite();
-    if (m_encrypting) {
+    if (m_services->tls) {
         bytes += static_cast<const QSslSocket*>(m_socket.data())->encryptedBytesToWrite();
     }
     return bytes;

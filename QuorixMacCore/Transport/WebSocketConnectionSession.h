@@ -154,11 +154,9 @@ private:
 
     // Connection queue only.
     QPointer<QTcpSocket> m_socket;
-    bool m_encrypting = false;
     // Runs until the handshake, then again until the first authentication; its expiry
-    // fails the connection with `m_admissionFailure`.
+    // fails the connection, saying which of the two it waited for.
     QPointer<QTimer> m_admissionTimer;
-    const char* m_admissionFailure = nullptr;
     QPointer<QTimer> m_stallTimer;
     bool m_didCompleteHandshake = false;
     bool m_ended = false;
