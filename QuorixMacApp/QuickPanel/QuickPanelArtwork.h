@@ -1,5 +1,6 @@
 #pragma once
 
+#include "QuorixMacCore/Artwork/BrandArtwork.h"
 #include "QuorixProtocol/Models.h"
 
 #include <QColor>
@@ -40,7 +41,7 @@ void paintPageIndicator(QPainter& painter, const QRectF& rect, int count, int cu
 /// Pictures are drawn as tiles this share of the icon's size.
 inline constexpr qreal imageTileShare = 0.82;
 /// Corner radius of a picture tile as a share of its side.
-inline constexpr qreal imageTileCornerRatio = 0.2237;
+inline constexpr qreal imageTileCornerRatio = BrandArtwork::tileCornerRatio;
 
 /// The point size a symbol is drawn at in an icon of `size`.
 qreal symbolPointSize(qreal size);

@@ -62,8 +62,10 @@ void paintYouTubeMark(QPainter& painter) {
 }
 
 void paintAmazonMark(QPainter& painter) {
-    painter.fillPath(textOutline(QStringLiteral("amazon"), QFont::Bold, 0.26, {0.5, 0.45}, 0.72),
-                     Qt::black);
+    // Shaping the word is the dearest part of the tile, and it never changes.
+    static const QPainterPath word =
+        textOutline(QStringLiteral("amazon"), QFont::Bold, 0.26, {0.5, 0.45}, 0.72);
+    painter.fillPath(word, Qt::black);
     QPen smile(hex("#ff9900"), 0.05, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     painter.setPen(smile);
     painter.setBrush(Qt::NoBrush);
@@ -98,8 +100,9 @@ void paintClaudeMark(QPainter& painter) {
 }
 
 void paintMercariMark(QPainter& painter) {
-    painter.fillPath(textOutline(QStringLiteral("m"), QFont::Black, 0.58, {0.5, 0.5}, 0.8),
-                     Qt::white);
+    static const QPainterPath letter =
+        textOutline(QStringLiteral("m"), QFont::Black, 0.58, {0.5, 0.5}, 0.8);
+    painter.fillPath(letter, Qt::white);
 }
 
 QColor tileColor(Brand brand) {

@@ -1,5 +1,7 @@
 #include "QuorixMacCore/EditorWindow/DeleteConfirmation.h"
 
+#include "QuorixMacCore/Editor/MacEditorState.h"
+
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -10,7 +12,7 @@ QString pageMessage(const QString& pageTitle) {
 }
 
 QString buttonMessage(std::int64_t position) {
-    return QStringLiteral("ボタン %1 を削除します。").arg(position + 1);
+    return MacEditorState::buttonNumberTitle(position) + QStringLiteral(" を削除します。");
 }
 
 QMessageBox* ask(QWidget* parent, const QString& title, const QString& message,

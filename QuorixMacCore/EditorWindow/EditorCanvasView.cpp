@@ -141,7 +141,7 @@ QVariant ButtonListModel::data(const QModelIndex& index, int role) const {
     }
     switch (role) {
     case Qt::DisplayRole:
-        return QStringLiteral("ボタン %1").arg(record->position + 1);
+        return MacEditorState::buttonNumberTitle(record->position);
     case captionRole:
         return QString::fromStdString(readableName(record->action));
     case buttonIDRole:

@@ -45,23 +45,4 @@ void IconArtworkView::paintEvent(QPaintEvent*) {
     paintIconArtwork(painter, rect(), m_icon, color, m_cache);
 }
 
-RemoteWebIconArtworkView::RemoteWebIconArtworkView(MacEditorState& state, URL url, int artworkSize,
-                                                   QWidget* parent)
-    : QWidget(parent)
-    , m_cache(IconArtworkCache::of(state))
-    , m_url(std::move(url))
-    , m_artworkSize(artworkSize) {
-    setFixedSize(m_artworkSize, m_artworkSize);
-    connect(&m_cache, &IconArtworkCache::pictureArrived, this, qOverload<>(&QWidget::update));
-}
-
-QSize RemoteWebIconArtworkView::sizeHint() const {
-    return {m_artworkSize, m_artworkSize};
-}
-
-void RemoteWebIconArtworkView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    paintRemoteWebIcon(painter, rect(), m_url, palette().color(QPalette::Text), m_cache);
-}
-
 } // namespace quorix

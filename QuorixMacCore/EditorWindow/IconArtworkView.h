@@ -40,24 +40,4 @@ private:
     QColor m_symbolColor;
 };
 
-/// The fetched icon of the site an address belongs to, in a square of `artworkSize`
-/// points: nothing until it arrives, the globe once the fetch has failed.
-class RemoteWebIconArtworkView final : public QWidget {
-    Q_OBJECT
-
-public:
-    RemoteWebIconArtworkView(MacEditorState& state, URL url, int artworkSize,
-                             QWidget* parent = nullptr);
-
-    QSize sizeHint() const override;
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    IconArtworkCache& m_cache;
-    URL m_url;
-    int m_artworkSize;
-};
-
 } // namespace quorix

@@ -1,6 +1,7 @@
 #include "QuorixMacCore/EditorWindow/InspectorRules.h"
 
 #include "QuorixMacCore/Actions/TextNormalization.h"
+#include "QuorixMacCore/Editor/MacEditorState.h"
 #include "QuorixMacCore/Editor/ShortcutsRunURL.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ QString syncStatusText(bool hasPendingLayout, const QString& statusText) {
 }
 
 QString selectedButtonTitle(std::int64_t position) {
-    return QStringLiteral("ボタン ") + QString::number(position + 1);
+    return MacEditorState::buttonNumberTitle(position);
 }
 
 QString quickPanelTriggerTitle(const std::vector<QuickPanelTriggerOption>& options,
