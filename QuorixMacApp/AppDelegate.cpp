@@ -144,7 +144,6 @@ void AppDelegate::applicationDidFinishLaunching() {
         Q_EMIT delegate->pairingCompleted();
     });
     m_controller->start();
-    writePairingCodeMemo();
     rebuildMenu();
     QTimer::singleShot(0, this, &AppDelegate::showEditor);
 }
@@ -217,6 +216,7 @@ StatusMenuState AppDelegate::statusMenuState() const {
 }
 
 void AppDelegate::rebuildMenu() {
+    // The code may have changed with whatever calls for a new menu.
     writePairingCodeMemo();
     if (m_statusItem) {
         m_statusItem->setMenu(StatusMenuModel::items(statusMenuState()));
@@ -225,14 +225,12 @@ void AppDelegate::rebuildMenu() {
 
 void AppDelegate::showQRCode() {
     m_controller->prepareFreshPairingCodeForDisplay();
-    writePairingCodeMemo();
     rebuildMenu();
     presentQRCode();
 }
 
 void AppDelegate::refreshPairingCode() {
     m_controller->refreshPairingCode();
-    writePairingCodeMemo();
     rebuildMenu();
     if (m_pairingWindow) {
         presentQRCode();
@@ -359,7 +357,6 @@ void AppDelegate::requestAccessibility() {
 
 void AppDelegate::restartServer() {
     m_controller->start();
-    writePairingCodeMemo();
     rebuildMenu();
 }
 

@@ -9,7 +9,6 @@ namespace quorix {
 
 namespace {
 
-constexpr std::uint16_t escapeKeyCode = 53;
 // One notch of an ordinary wheel, in the toolkit's eighths of a degree.
 constexpr double angleDeltaPerLine = 120;
 
@@ -102,7 +101,7 @@ bool LocalInputMonitor::keyEvent(const QKeyEvent& event) {
         }
         return false;
     }
-    if (key->keyCode != escapeKeyCode || !m_handlers.keyDown) {
+    if (key->keyCode != InputEvents::escapeKeyCode || !m_handlers.keyDown) {
         return false;
     }
     return m_handlers.keyDown(InputEvents::KeyDown{key->keyCode, key->modifierFlags, key->time});

@@ -45,7 +45,7 @@ public:
     using Options = QuickPanelOptions;
 
     /// Escape, in the monitors' key codes.
-    static constexpr std::uint16_t escapeKeyCode = 53;
+    static constexpr std::uint16_t escapeKeyCode = InputEvents::escapeKeyCode;
     /// A click this close to the panel still counts as on it.
     static constexpr qreal clickMargin = 8;
     /// Scrolling this close to the panel pages it.

@@ -25,6 +25,9 @@ struct ModifierFlagsChanged {
     Time time{};
 };
 
+/// Escape, the one key other than modifiers that monitors report.
+inline constexpr std::uint16_t escapeKeyCode = 53;
+
 /// A key other than a modifier went down. Monitors report only the keys the program acts
 /// on (Escape), never what the user types.
 struct KeyDown {

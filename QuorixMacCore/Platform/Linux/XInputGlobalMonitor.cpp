@@ -21,8 +21,6 @@ namespace {
 constexpr int requiredMajorVersion = 2;
 constexpr int requiredMinorVersion = 2;
 
-constexpr std::uint16_t escapeKeyCode = 53;
-
 struct ModifierKey {
     std::uint16_t keyCode;
     ModifierFlagBits flag;
@@ -137,7 +135,7 @@ bool XInputGlobalMonitor::start(Handlers handlers) {
     // Only the keys the panel needs are ever looked at; the rest are dropped by keycode.
     m_watchedKeys.clear();
     for (const auto& [virtualKey, keycode] : XkbKeyPositions::keycodesByVirtualKey(display)) {
-        if (virtualKey == escapeKeyCode || modifierFlag(virtualKey)) {
+        if (virtualKey == InputEvents::escapeKeyCode || modifierFlag(virtualKey)) {
             m_watchedKeys.emplace(keycode, virtualKey);
         }
     }
