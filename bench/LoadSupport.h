@@ -41,7 +41,6 @@ public:
 
     /// The submatches of the line that matched `ready`.
     const std::smatch& readyLine() const { return m_match; }
-    pid_t pid() const { return m_pid; }
     /// Resident memory now, from /proc.
     double residentMiB() const;
     /// Processor time used so far, all threads, from /proc.

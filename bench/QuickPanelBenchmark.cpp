@@ -6,7 +6,7 @@
 #include "NoWebIcons.h"
 #include "QuorixMacApp/QuickPanel/QuickPanel.h"
 #include "QuorixMacApp/QuickPanel/QuickPanelWindow.h"
-#include "QuorixMacCore/Actions/ActionExecuting.h"
+#include "QuorixMacCore/Actions/DryRunActionExecutor.h"
 #include "QuorixMacCore/Catalog/InstalledAppsScanner.h"
 #include "QuorixMacCore/Catalog/MacAppIconImageCache.h"
 #include "QuorixMacCore/Editor/MacEditorState.h"
@@ -23,13 +23,6 @@ namespace {
 
 using namespace quorix;
 using namespace quorix::bench;
-
-class NoActions final : public ActionExecuting {
-public:
-    QFuture<ExecuteOutcome> execute(const ActionSpec&) override {
-        return QtFuture::makeReadyFuture(ExecuteOutcome::succeeded());
-    }
-};
 
 /// Notes when the panel has been painted.
 class PaintWatch final : public QObject {
@@ -59,7 +52,7 @@ struct Panel {
                          std::make_shared<InstalledAppsScanner>(applications), std::nullopt,
                          std::make_shared<NoWebIcons>()};
     MacAppIconImageCache appIcons{applications};
-    QuickPanel panel{state, std::make_shared<NoActions>(),
+    QuickPanel panel{state, std::make_shared<DryRunActionExecutor>([](const ActionSpec&) {}),
                      QuickPanel::Options{[] {}, nullptr, &appIcons}};
     PaintWatch watch;
 
