@@ -32,6 +32,28 @@ QPainterPath roundedOutline(const QRectF& rect, qreal radius) {
     return path;
 }
 
+// The window never changes size, so what lies outside its rounded corners and its outline
+// are worked out once rather than at every frame of the strip.
+const QPainterPath& outsideCorners() {
+    static const QPainterPath corners = [] {
+        const QRectF bounds(QPointF(0, 0), QSizeF(QuickPanelWindow::panelSize));
+        QPainterPath whole;
+        whole.addRect(bounds);
+        return whole.subtracted(roundedOutline(bounds, QuickPanelWindow::cornerRadius));
+    }();
+    return corners;
+}
+
+const QPainterPath& outline() {
+    static const QPainterPath path = [] {
+        const qreal inset = outlineWidth / 2;
+        return roundedOutline(QRectF(QPointF(0, 0), QSizeF(QuickPanelWindow::panelSize))
+                                  .adjusted(inset, inset, -inset, -inset),
+                              QuickPanelWindow::cornerRadius - inset);
+    }();
+    return path;
+}
+
 QuickPanelDragMotion::Time eventTime(const QInputEvent& event) {
     return QuickPanelDragMotion::Time(event.timestamp());
 }
@@ -197,19 +219,14 @@ void QuickPanelWindow::paintEvent(QPaintEvent*) {
         QuickPanelArtwork::paintPageIndicator(painter, dots, pageCount(),
                                               m_pageState.currentPage());
     }
-    const QPainterPath shape = roundedOutline(bounds, cornerRadius);
     if (m_translucent) {
-        QPainterPath corners;
-        corners.addRect(bounds);
         painter.setCompositionMode(QPainter::CompositionMode_Clear);
-        painter.fillPath(corners.subtracted(shape), Qt::transparent);
+        painter.fillPath(outsideCorners(), Qt::transparent);
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     }
     painter.setPen(QPen(QColor(255, 255, 255, int(255 * outlineOpacity)), outlineWidth));
     painter.setBrush(Qt::NoBrush);
-    const qreal inset = outlineWidth / 2;
-    painter.drawPath(
-        roundedOutline(bounds.adjusted(inset, inset, -inset, -inset), cornerRadius - inset));
+    painter.drawPath(outline());
     const int current = m_pageState.currentPage();
     if ((current + 1 < pageCount() && !m_pages.hasPicture(current + 1)) ||
         (current > 0 && !m_pages.hasPicture(current - 1))) {
