@@ -70,6 +70,9 @@ EditorWindow::EditorWindow(MacEditorState& state, std::function<void()> onSync,
         }
     });
     m_connectButton->raise();
+    // The inspector's column starts below the button rather than under it.
+    inspector->setContentsMargins(0, connectButtonTopMargin + m_connectButton->sizeHint().height(),
+                                  0, 0);
 
     new EditorCommandMonitor(state, *this);
 }
