@@ -41,7 +41,11 @@ constexpr std::string_view usage =
     "runs headless. Qt's own options, such as -platform NAME, are understood too.\n";
 
 void printStatus(const QString& line) {
-    std::cerr << "kestrane: " << line.toStdString() << std::endl;
+    // One write for the whole line: other threads log to the same stream, and a line cut
+    // in two by theirs is no longer one that scripts can read.
+    const std::string text = "kestrane: " + line.toStdString() + '\n';
+    std::cerr.write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::cerr.flush();
 }
 
 } // namespace
